@@ -1,0 +1,48 @@
+#include "catalog/replication_job.h"
+
+#include "catalog/database.h"
+#include "cli/console.h"
+#include "script/scan.h"
+
+const std::string_view kNoIdentityTablesQuery =
+    " SELECT LOWER(name) from objectdefn WHERE name not like 'v%' AND  name NOT IN ( SELECT "
+    "DISTINCT  TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS  WHERE columnproperty(OBJECT_ID("
+    "TABLE_NAME), COLUMN_NAME, 'IsIdentity') = 1 AND  TABLE_NAME IN (SELECT TABLE_NAME FROM "
+    "INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE='BASE TABLE')  AND TABLE_NAME IN (SELECT name "
+    "FROM objectdefn) ) ORDER BY name ASC ";
+
+namespace {
+
+// Reads the set of tables without identity columns. False when the operator cancels.
+bool ReadNoIdentityTables(DatabaseSession& session, NoIdentityTableSet& tables) {
+  if (!PromptForConnection(session)) return false;
+  OpenConnection(session);
+  ExecuteQuery(session, kNoIdentityTablesQuery);
+  std::string name;
+  while (FetchFirstColumn(session, name)) {
+    if (!name.empty()) tables.insert(name);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ProcessReplicationScripts(const std::string& inputFile, const std::string& outputFile) {
+  if (inputFile.empty() || outputFile.empty()) return false;
+  NoIdentityTableSet tables;
+  DatabaseSessionPtr session;
+  try {
+    session = StartDatabaseSession();
+    if (!ReadNoIdentityTables(*session, tables)) return false;
+  } catch (const DatabaseError&) {
+    return false;
+  }
+  ConsoleWrite("\t" + std::to_string(tables.size()) + " tables have no identity columns\n");
+  const bool transformed = TransformScript(inputFile, tables, outputFile);
+  try {
+    CloseConnection(*session);
+  } catch (const DatabaseError&) {
+    // The rows are read and the script is written; a failing close changes neither.
+  }
+  return transformed;
+}

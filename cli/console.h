@@ -1,0 +1,21 @@
+// The program's one channel to standard output.
+//
+// Narrow text (the count line, the transformer's messages) and wide text (the banner, usage
+// and group reports) are written through the same narrow stream, so they arrive in the order
+// written: a C stream that has turned wide-oriented drops narrow writes, and the reverse.
+// Nothing is ever written to standard error.
+#pragma once
+
+#include <string_view>
+
+// Writes narrow text as it is.
+void ConsoleWrite(std::string_view text);
+
+// Writes wide text converted to the console's narrow encoding (UTF-8 on POSIX).
+void ConsoleWrite(std::wstring_view text);
+
+// Writes narrow text and a line end, then flushes.
+void ConsoleWriteLine(std::string_view text);
+
+// Flushes what was written so far.
+void ConsoleFlush();

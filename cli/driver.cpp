@@ -1,0 +1,80 @@
+#include "cli/driver.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "catalog/replication_job.h"
+#include "cli/console.h"
+#include "groups/groups.h"
+
+namespace {
+
+constexpr std::wstring_view kBanner =
+    L"VOK QTV Database Administration Utility version 1.0\n"
+    L" Copyright (c) VOK. All rights reserved.\n"
+    L"\n";
+
+bool HasSwitch(const std::vector<std::string>& arguments, std::string_view name) {
+  return std::find(arguments.begin(), arguments.end(), name) != arguments.end();
+}
+
+void WriteGroupNames(std::wstring_view format_prefix) {
+  for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
+    ConsoleWrite(format_prefix);
+    ConsoleWrite(std::wstring_view(*group));
+    ConsoleWrite(std::wstring_view(L"\n"));
+  }
+}
+
+int WriteUsage() {
+  ConsoleWrite(kBanner);
+  ConsoleWrite(std::wstring_view(L"/C\t Create Vok NT groups\n"));
+  WriteGroupNames(L"\t\t");
+  ConsoleWrite(std::wstring_view(L"/D\t Delete VOK NT groups\n"));
+  ConsoleWrite(std::wstring_view(L"/R input_file output_file\t Process replication scripts\n"));
+  return kExitSuccess;
+}
+
+int CreateGroups() {
+  ConsoleWrite(kBanner);
+  ConsoleFlush();
+  GroupErrorList errors;
+  if (CreateNTGroups(errors)) {
+    ConsoleWrite(std::wstring_view(L"VOK QTV NT administration groups was succefully created.\n\n"));
+    WriteGroupNames(L"");
+    return kExitSuccess;
+  }
+  ConsoleWrite(std::wstring_view(L"Could not create VOK QTV NT administration groups.\n\n"));
+  for (const std::wstring& message : errors) {
+    ConsoleWrite(std::wstring_view(message));
+    ConsoleWrite(std::wstring_view(L"\n"));
+  }
+  return kExitFailure;
+}
+
+int Dispatch(const std::vector<std::string>& arguments) {
+  const std::size_t count = arguments.size();
+  if (count == 0 || HasSwitch(arguments, "/?")) return WriteUsage();
+  if (HasSwitch(arguments, "/C")) return CreateGroups();
+  if (HasSwitch(arguments, "/R") && count == 3) {
+    return ProcessReplicationScripts(arguments[1], arguments[2]) ? kExitSuccess : kExitFailure;
+  }
+  return kExitFailure;
+}
+
+}  // namespace
+
+int RunDriver(int argc, const char* const* argv) {
+  int result;
+  try {
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    result = Dispatch(arguments);
+  } catch (const std::exception&) {
+    ConsoleWrite(std::wstring_view(L"sdt exception : cannot do script transfarmation"));
+    result = kExitStandardException;
+  }
+  ConsoleFlush();
+  return result;
+}

@@ -1,0 +1,5 @@
+#include "script/delete.h"
+
+ProcedureEnding RewriteDeleteProcedure(ScriptScan&, const ProcedureFrame&) {
+  return ProcedureEnding::kPassRestAndStop;
+}

@@ -1,0 +1,5 @@
+#include "script/insert.h"
+
+ProcedureEnding RewriteInsertProcedure(ScriptScan&, const ProcedureFrame&) {
+  return ProcedureEnding::kPassRestAndStop;
+}

@@ -1,0 +1,265 @@
+#include "script/scan.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "cli/console.h"
+#include "script/delete.h"
+#include "script/insert.h"
+#include "script/update.h"
+
+namespace {
+
+constexpr std::string_view kCreateKeyword = "create procedure ";
+constexpr std::size_t kNameBytes = 127;
+
+// Where the last "]" and the last double quote stand before a limit, kept for a run of
+// limits that only grow, so that the name cuts of many procedures ending at the same line
+// end (or at the end of the script) look at each byte once.
+struct LastMarks {
+  const char* scannedFrom = nullptr;
+  const char* scannedTo = nullptr;
+  const char* lastBracket = nullptr;
+  const char* lastQuote = nullptr;
+  const char* quoteBeforeLastBracket = nullptr;
+
+  void Cover(const char* from, const char* to) {
+    if (scannedTo == nullptr || from < scannedFrom || from > scannedTo || to < scannedTo) {
+      *this = LastMarks{from, from, nullptr, nullptr, nullptr};
+    }
+    const std::string_view added(scannedTo, static_cast<std::size_t>(to - scannedTo));
+    const std::size_t bracket = added.rfind(']');
+    const std::size_t quote = added.rfind('"');
+    if (bracket != kNotFound) {
+      const std::size_t quoteBefore = added.substr(0, bracket).rfind('"');
+      if (quoteBefore != kNotFound) quoteBeforeLastBracket = scannedTo + quoteBefore;
+      else quoteBeforeLastBracket = lastQuote;
+      lastBracket = scannedTo + bracket;
+    }
+    if (quote != kNotFound) lastQuote = scannedTo + quote;
+    scannedTo = to;
+  }
+};
+
+struct NameSearches {
+  ForwardSearch lineFeed{"\n"};
+  LastMarks toLineEnd;
+  LastMarks toScriptEnd;
+};
+
+// Cuts the procedure's name out of the text after the create keyword: from "sp_ms" up to
+// the line feed (or the end of the script when the line feed comes first or is missing),
+// then before the last "]", then before the last double quote. `afterKeyword` is the text
+// from one byte past the keyword to the end of the script; `spMs` is where "sp_ms" stands in
+// it. A line feed right after that byte leaves the whole text as the name text.
+std::string_view CutNameText(std::string_view afterKeyword, std::size_t spMs,
+                             NameSearches& searches) {
+  const std::size_t lineFeed = searches.lineFeed.In(afterKeyword);
+  std::size_t start = 0;
+  std::size_t end = afterKeyword.size();
+  if (lineFeed > 0) {
+    start = spMs;
+    if (lineFeed != kNotFound && lineFeed > spMs) end = lineFeed;
+  }
+  const char* from = afterKeyword.data() + start;
+  const char* to = afterKeyword.data() + end;
+  LastMarks& marks = end == afterKeyword.size() ? searches.toScriptEnd : searches.toLineEnd;
+  marks.Cover(from, to);
+  // A mark counts only when it lies inside the name text and past its first byte.
+  auto inside = [from](const char* mark) { return mark != nullptr && mark > from; };
+  if (inside(marks.lastBracket)) {
+    to = marks.lastBracket;
+    if (inside(marks.quoteBeforeLastBracket)) to = marks.quoteBeforeLastBracket;
+  } else if (inside(marks.lastQuote)) {
+    to = marks.lastQuote;
+  }
+  return std::string_view(from, static_cast<std::size_t>(to - from));
+}
+
+// At most 127 bytes, ending before a zero byte, as a zero-terminated name buffer holds them.
+std::string NameBuffer(std::string_view text) {
+  text = text.substr(0, kNameBytes);
+  return std::string(text.substr(0, text.find('\0')));
+}
+
+ProcedureFrame FrameProcedure(std::string_view nameText) {
+  ProcedureFrame frame{};
+  frame.nameText = nameText;
+  frame.procName = NameBuffer(nameText);
+  if (!frame.procName.empty() && frame.procName.back() == ']') frame.procName.pop_back();
+  frame.objectHeader = "/****** Object:  StoredProcedure [dbo].[ " + frame.procName + " ] ******/\n \n";
+  frame.dropPreamble = "IF object_id('dbo.[" + frame.procName + "]') IS NOT NULL \n\tDROP PROCEDURE dbo.[" +
+                       frame.procName + "]\nGO\n---------------------------\n";
+  if (nameText.size() < 9) throw std::out_of_range("procedure name shorter than nine bytes");
+  std::string_view tableText = nameText.substr(9);
+  if (tableText.substr(0, 3) == "dbo") tableText.remove_prefix(3);
+  frame.tableName = NameBuffer(tableText);
+  frame.procKind = std::string(nameText.substr(5, 3));
+  return frame;
+}
+
+// The name cut with the searches of one scan.
+bool CutProcedureName(std::string_view scriptText, ForwardSearch& spMsSearch,
+                      NameSearches& nameSearches, ProcedureFrame& frame) {
+  if (scriptText.size() < kCreateKeyword.size() + 1) {
+    throw std::out_of_range("create keyword at the end of the script");
+  }
+  const std::string_view afterKeyword = scriptText.substr(kCreateKeyword.size() + 1);
+  const std::size_t spMs = spMsSearch.In(afterKeyword);
+  if (spMs == kNotFound) return false;
+  frame = FrameProcedure(CutNameText(afterKeyword, spMs, nameSearches));
+  return true;
+}
+
+ProcedureEnding HandleProcedure(ScriptScan& scan, NameSearches& nameSearches) {
+  ProcedureFrame frame;
+  if (!CutProcedureName(scan.scriptText, scan.searches.spMs, nameSearches, frame)) {
+    return ProcedureEnding::kPassRestAndStop;
+  }
+  frame.objectCommentFollows = scan.searches.objectComment.In(scan.scriptText) != kNotFound;
+  if (frame.procKind == "del") return RewriteDeleteProcedure(scan, frame);
+  if (frame.procKind == "ins") return RewriteInsertProcedure(scan, frame);
+  if (frame.procKind == "upd") return RewriteUpdateProcedure(scan, frame);
+  return ProcedureEnding::kPassRestAndStop;
+}
+
+// Length of the tail of `written` that later bytes of the same piece may still collapse:
+// whole CR LF CR groups, then the start of one more (CR, or CR LF).
+std::size_t CollapsibleTail(std::string_view written) {
+  std::size_t best = 0;
+  for (std::string_view partial : {std::string_view(), std::string_view("\r"), std::string_view("\r\n")}) {
+    if (!written.ends_with(partial)) continue;
+    std::size_t length = partial.size();
+    while (written.substr(0, written.size() - length).ends_with("\r\n\r")) length += 3;
+    best = std::max(best, length);
+  }
+  return best;
+}
+
+// Appends one byte, then collapses CR LF CR LF at the end for as long as it stands there.
+void PushByte(std::string& buffer, char byte) {
+  buffer.push_back(byte);
+  while (byte == '\n' && std::string_view(buffer).ends_with("\r\n\r\n")) {
+    buffer.resize(buffer.size() - 3);
+    buffer.back() = '\n';
+  }
+}
+
+// Reads the whole file into `scriptText`. False when it cannot be opened or read.
+bool ReadScriptFile(const std::string& path, std::string& scriptText) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0 || !in) return false;
+  scriptText.resize(static_cast<std::size_t>(size));
+  in.read(scriptText.data(), size);
+  return in.gcount() == size;
+}
+
+}  // namespace
+
+bool CutProcedureName(std::string_view scriptText, ProcedureFrame& frame) {
+  ForwardSearch spMs("sp_ms");
+  NameSearches nameSearches;
+  return CutProcedureName(scriptText, spMs, nameSearches, frame);
+}
+
+void LowerCaseScript(std::string& scriptText) {
+  for (char& byte : scriptText) {
+    const unsigned char c = static_cast<unsigned char>(byte);
+    byte = static_cast<char>(static_cast<unsigned char>(c - 'A') < 26u ? c + 32 : c);
+  }
+}
+
+bool WriteScriptPiece(std::ostream& out, std::string_view piece) {
+  if (out.fail()) return false;
+  constexpr std::size_t kChunk = 1 << 16;
+  std::string buffer;
+  buffer.reserve(std::min(piece.size(), kChunk) + 16);
+  std::size_t flushAt = kChunk;
+  std::size_t i = 0;
+  while (i < piece.size()) {
+    // Bytes up to the next CR can only complete a collapse with their first byte.
+    const std::size_t cr = std::min(piece.find('\r', i), piece.size());
+    if (cr > i) {
+      PushByte(buffer, piece[i]);
+      buffer.append(piece.substr(i + 1, cr - i - 1));
+    }
+    if (cr < piece.size()) buffer.push_back('\r');
+    i = cr + 1;
+    if (buffer.size() >= flushAt) {
+      const std::size_t keep = CollapsibleTail(buffer);
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size() - keep));
+      buffer.erase(0, buffer.size() - keep);
+      flushAt = std::max(kChunk, 2 * buffer.size());
+    }
+  }
+  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  return true;
+}
+
+bool WriteProcedureFraming(ScriptScan& scan, const ProcedureFrame& frame) {
+  if (!frame.objectCommentFollows && !WriteScriptPiece(scan.out, frame.objectHeader)) return false;
+  return WriteScriptPiece(scan.out, frame.dropPreamble);
+}
+
+bool WriteAndAdvance(ScriptScan& scan, std::size_t count) {
+  if (!WriteScriptPiece(scan.out, scan.scriptText.substr(0, count))) return false;
+  scan.scriptText.remove_prefix(std::min(count, scan.scriptText.size()));
+  return true;
+}
+
+void ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out) {
+  ScriptScan scan{scriptText, out, tables, {}};
+  NameSearches nameSearches;
+  while (!scan.scriptText.empty()) {
+    const std::size_t keyword = FindText(scan.scriptText, kCreateKeyword);
+    if (keyword == kNotFound) {
+      WriteScriptPiece(out, scan.scriptText);
+      return;
+    }
+    if (keyword + kCreateKeyword.size() + 1 > scan.scriptText.size()) {
+      throw std::out_of_range("create keyword at the end of the script");  // before any write
+    }
+    if (!WriteAndAdvance(scan, keyword)) return;
+    switch (HandleProcedure(scan, nameSearches)) {
+      case ProcedureEnding::kNextProcedure:
+        break;
+      case ProcedureEnding::kStop:
+        return;
+      case ProcedureEnding::kPassRestAndStop:
+        WriteScriptPiece(out, scan.scriptText);
+        return;
+    }
+  }
+}
+
+bool TransformScript(const std::string& inputPath, NoIdentityTableSet tables,
+                     const std::string& outputPath) {
+  if (inputPath.empty() || outputPath.empty() || tables.empty()) return false;
+  std::string scriptText;
+  if (!ReadScriptFile(inputPath, scriptText)) {
+    ConsoleWriteLine("file open error!!!");
+    return false;
+  }
+  LowerCaseScript(scriptText);
+  if (FindText(scriptText, kCreateKeyword) == kNotFound) {
+    ConsoleWriteLine("input file " + inputPath +
+                     " input file has no replication procedures or not in ascii coding");
+    return false;
+  }
+  std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
+  if (out.is_open()) ScanScript(scriptText, tables, out);
+  if (out.is_open()) out.close();
+  if (out.fail()) {
+    ConsoleWriteLine("file write error!!!");
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,5 @@
+#include "script/update.h"
+
+ProcedureEnding RewriteUpdateProcedure(ScriptScan&, const ProcedureFrame&) {
+  return ProcedureEnding::kPassRestAndStop;
+}

@@ -1,0 +1,48 @@
+// Helpers shared by the tests: files, a scratch directory, the transformer on strings, and
+// the real program run as a child process.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "script/scan.h"
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// A fixture of tests/data.
+std::string ReadFixture(const std::string& name);
+
+// A fresh directory, removed with everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Lower-cases `script` and scans it as the program does; returns what was written.
+std::string Transform(std::string script, const NoIdentityTableSet& tables = {"placeholder"});
+
+struct ProgramRun {
+  int exitCode;  // as the shell shows it: 0 to 255; -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs `command` (the program first) with `input` on its standard input and waits for it.
+ProgramRun RunCommand(const std::vector<std::string>& command, const std::string& input = "");
+
+// Runs the built qtvdbadmin with `arguments`.
+ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input = "");
+
+// The banner and the usage text, as the program writes them.
+extern const std::string kBannerText;
+extern const std::string kUsageText;
