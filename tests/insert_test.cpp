@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <sstream>
 #include <streambuf>
 
@@ -269,11 +268,10 @@ TEST(InsertRewrite, FailedStreamStopsTheScan) {
   }
 }
 
-// Searches that may run to the end of the script must not do so for every procedure: fifty
-// thousand procedures take a fraction of a second when they do not, and minutes when they do.
-// Without any switch, its search finds nothing; with a switch but no "begin", the search for
-// "begin" would find nothing.
-TEST(InsertRewrite, ManyProceduresScanInLinearTime) {
+// Each of a run of procedures is handled alike: the kept answers of the searches for the
+// switch and for "begin" must not leak from one procedure into the next. (How the time grows
+// with the number of procedures is measured by the benchmark.)
+TEST(InsertRewrite, RepeatedProceduresEachComeOutAlike) {
   const struct {
     std::string procedure;
     std::string written;
@@ -290,15 +288,11 @@ TEST(InsertRewrite, ManyProceduresScanInLinearTime) {
   };
   for (const auto& c : cases) {
     std::string script, expected;
-    for (int i = 0; i < 50000; ++i) {
+    for (int i = 0; i < 3; ++i) {
       script += c.procedure;
       expected += c.written;
     }
-    const auto start = std::chrono::steady_clock::now();
-    const std::string output = Transform(script, {"customers"});
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(elapsed.count(), 10.0) << c.procedure;
-    EXPECT_TRUE(output == expected) << c.procedure;  // no diff of megabytes on failure
+    EXPECT_EQ(Transform(script, {"customers"}), expected) << c.procedure;
   }
 }
 
