@@ -1,7 +1,5 @@
 #include "script/delete.h"
 
-#include <string>
-
 namespace {
 
 constexpr std::string_view kGo = "go";
@@ -53,6 +51,19 @@ std::size_t FindLastEndLine(std::string_view text) {
   }
 }
 
+// Whether the line ends at `nonBlank`, the first byte after the number that is not a blank.
+// The closing marker that an earlier run put there counts as blank, so that a rewritten script
+// fed through again gets its new comment inside the old one.
+bool LineEndsAt(std::string_view afterNumber, std::size_t nonBlank) {
+  constexpr std::string_view kEarlierClosingMarker = "-d-*/";  // " -D-*/" after lower-casing
+  if (nonBlank != kNotFound && afterNumber.substr(nonBlank).starts_with(kEarlierClosingMarker)) {
+    const std::string_view afterMarker = afterNumber.substr(nonBlank + kEarlierClosingMarker.size());
+    nonBlank = FindNonBlank(afterMarker);
+    afterNumber = afterMarker;
+  }
+  return nonBlank == kNotFound || afterNumber[nonBlank] == '\n';
+}
+
 // Where the comment that opens at the test ends, as an offset into `fromTest`, which begins
 // with the test; kNotFound when the procedure is to be copied unchanged.
 std::size_t CommentEnd(ScriptSearches& searches, std::string_view fromTest) {
@@ -67,8 +78,7 @@ std::size_t CommentEnd(ScriptSearches& searches, std::string_view fromTest) {
   const std::size_t numberEnd = number + kErrorNumber.size();
   const std::string_view afterNumber = fromTest.substr(numberEnd);
   const std::size_t nonBlank = searches.nonBlank.In(afterNumber, FindNonBlank);
-  const bool lineEndsWithNumber = nonBlank == kNotFound || afterNumber[nonBlank] == '\n';
-  if (lineEndsWithNumber && searches.begin.In(fromTest) > number) return numberEnd;
+  if (LineEndsAt(afterNumber, nonBlank) && searches.begin.In(fromTest) > number) return numberEnd;
 
   // Since then it sits in a statement of a Begin ... End block: the comment takes the rest of
   // the block and closes before the procedure's final "end" line.
@@ -84,13 +94,11 @@ std::size_t CommentEnd(ScriptSearches& searches, std::string_view fromTest) {
   return close;
 }
 
-// Writes scriptText[0, count) followed by `marker` as one piece and drops those bytes.
+// Writes scriptText[0, count) followed by `marker` and drops those bytes. The marker holds no
+// carriage return, so no blank-line run can span the two, and writing them one after the other
+// gives the bytes of writing them as one piece without copying the procedure.
 bool WriteWithMarker(ScriptScan& scan, std::size_t count, std::string_view marker) {
-  std::string piece(scan.scriptText.substr(0, count));
-  piece += marker;
-  if (!WriteScriptPiece(scan.out, piece)) return false;
-  scan.scriptText.remove_prefix(count);
-  return true;
+  return WriteAndAdvance(scan, count) && WriteScriptPiece(scan.out, marker);
 }
 
 }  // namespace

@@ -178,9 +178,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "go\r\n"}),
     [](const testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.label); });
 
-// A rewritten script read again: the new comment opens inside the old one and closes after it
-// (block comments nest). The SQL Server 2000 form, whose old closing marker stands on the
-// number's line with no "end" line before "go", is then left as it is.
+// A rewritten script read again: the old closing marker after the number counts as the end of
+// its line, so the new comment lies inside the old one. In the Begin ... End form the number
+// sits inside a longer statement, so the new comment closes before the final "end" line, after
+// the old one (block comments nest).
 TEST(RewriteDeleteProcedure, OutputFedThroughAgain) {
   EXPECT_EQ(Transform(ReadFixture("delete-2005-crlf.expected.sql")), ReadFixture("delete-2005-crlf.again.sql"));
   EXPECT_EQ(Transform(ReadFixture("delete-2014-crlf.expected.sql")), ReadFixture("delete-2014-crlf.again.sql"));

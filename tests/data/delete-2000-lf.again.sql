@@ -11,13 +11,21 @@ if object_id('dbo.[sp_msdel_regions]') is not null
 	drop procedure dbo.[sp_msdel_regions]
 go
 ---------------------------
+/****** Object:  StoredProcedure [dbo].[ sp_msdel_regions ] ******/
+ 
+IF object_id('dbo.[sp_msdel_regions]') IS NOT NULL 
+	DROP PROCEDURE dbo.[sp_msdel_regions]
+GO
+---------------------------
 create procedure [dbo].[sp_msdel_regions] @pkc1 int
 as
 delete "regions"
 where "regionid" = @pkc1
-/*-d- if @@rowcount = 0
+/*-d- /*-D- if @@rowcount = 0
 	if @@microsoftversion>0x07320000
-		exec sp_msreplraiserror 20598 -d-*/
+		exec sp_msreplraiserror 20598 -D-*/
+ 
+  -d-*/
  
  
 go

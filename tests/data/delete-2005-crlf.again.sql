@@ -20,9 +20,9 @@ begin
 where [customerid] = @pkc1
 /*-d- /*-D- if @@rowcount = 0
     if @@microsoftversion>0x07320000
-        exec sp_msreplraiserror 20598 -d-*/ -D-*/
+        exec sp_msreplraiserror 20598 -D-*/
  
- 
+  -d-*/
  
  
 end
