@@ -159,41 +159,29 @@ void Connect(Connection& connection, std::string_view connectionString) {
   connection.connected = true;
 }
 
-struct DataSource {
+// An entry that SQLDataSourcesW or SQLDriversW lists: a data source and the description of
+// its driver, or a driver and its attributes.
+struct Listed {
   std::string name;
   std::string description;
 };
+using ListCall = SQLRETURN (*)(SQLHENV, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLWCHAR*,
+                               SQLSMALLINT, SQLSMALLINT*);
 
-std::vector<DataSource> ListDataSources(const Handle& environment) {
-  std::vector<DataSource> sources;
+std::vector<Listed> List(const Handle& environment, ListCall call) {
+  std::vector<Listed> entries;
   SQLWCHAR name[256];
   SQLWCHAR description[1024];
   SQLSMALLINT nameLength = 0;
   SQLSMALLINT descriptionLength = 0;
   for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
-    const SQLRETURN result = SQLDataSourcesW(environment.value, direction, name, std::size(name), &nameLength,
-                                             description, std::size(description), &descriptionLength);
+    const SQLRETURN result = call(environment.value, direction, name, std::size(name), &nameLength, description,
+                                  std::size(description), &descriptionLength);
     if (result == SQL_NO_DATA) break;
     Check(result, environment);
-    sources.push_back({FromOdbc(name, std::size(name)), FromOdbc(description, std::size(description))});
+    entries.push_back({FromOdbc(name, std::size(name)), FromOdbc(description, std::size(description))});
   }
-  return sources;
-}
-
-std::vector<std::string> ListDrivers(const Handle& environment) {
-  std::vector<std::string> drivers;
-  SQLWCHAR name[256];
-  SQLWCHAR attributes[1024];
-  SQLSMALLINT nameLength = 0;
-  SQLSMALLINT attributesLength = 0;
-  for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
-    const SQLRETURN result = SQLDriversW(environment.value, direction, name, std::size(name), &nameLength,
-                                         attributes, std::size(attributes), &attributesLength);
-    if (result == SQL_NO_DATA) break;
-    Check(result, environment);
-    drivers.push_back(FromOdbc(name, std::size(name)));
-  }
-  return drivers;
+  return entries;
 }
 
 // Reads one line of standard input, byte by byte so that nothing after it is consumed, without
@@ -215,7 +203,7 @@ bool ReadAnswer(std::string& answer) {
 
 // The connection string an answer stands for: a number picks a listed data source, anything
 // else is a connection string.
-std::string ConnectionStringFor(const std::string& answer, const std::vector<DataSource>& sources) {
+std::string ConnectionStringFor(const std::string& answer, const std::vector<Listed>& sources) {
   if (answer.find_first_not_of("0123456789") != std::string::npos) return answer;
   std::size_t number = 0;
   const auto [end, error] = std::from_chars(answer.data(), answer.data() + answer.size(), number);
@@ -232,8 +220,8 @@ Terminal OpenTerminal() {
   return Terminal(isatty(STDIN_FILENO) ? std::fopen("/dev/tty", "w") : nullptr, &std::fclose);
 }
 
-void ShowChoices(std::FILE* terminal, const std::vector<DataSource>& sources,
-                 const std::vector<std::string>& drivers) {
+void ShowChoices(std::FILE* terminal, const std::vector<Listed>& sources,
+                 const std::vector<Listed>& drivers) {
   std::fputs("ODBC data sources:\n", terminal);
   if (sources.empty()) std::fputs("  (none)\n", terminal);
   for (std::size_t i = 0; i < sources.size(); ++i) {
@@ -242,11 +230,59 @@ void ShowChoices(std::FILE* terminal, const std::vector<DataSource>& sources,
   std::fputs("ODBC drivers, for a connection string such as Driver=<name>;Server=...;Database=...:\n",
              terminal);
   if (drivers.empty()) std::fputs("  (none)\n", terminal);
-  for (const std::string& driver : drivers) std::fprintf(terminal, "  %s\n", driver.c_str());
+  for (const Listed& driver : drivers) std::fprintf(terminal, "  %s\n", driver.name.c_str());
+}
+
+std::string Describe(const DatabaseError& error) {
+  std::string text = error.sqlState.empty() ? error.message : "[" + error.sqlState + "] " + error.message;
+  text.erase(text.find_last_not_of(" \t\r\n") + 1);
+  return text;
 }
 
 // Asks on the terminal until a choice connects, as a dialog's connection test would.
-bool PromptOnTerminal(DatabaseSession& session, std::FILE* terminal);
+bool PromptOnTerminal(const Handle& environment, std::FILE* terminal, std::string& connectionString) {
+  const std::vector<Listed> sources = List(environment, &SQLDataSourcesW);
+  ShowChoices(terminal, sources, List(environment, &SQLDriversW));
+  for (;;) {
+    std::fputs("Data source number or connection string (empty to cancel): ", terminal);
+    std::fflush(terminal);
+    std::string answer;
+    if (!ReadAnswer(answer)) return false;
+    try {
+      std::string choice = ConnectionStringFor(answer, sources);
+      Connection trial(environment);
+      Connect(trial, choice);
+      connectionString = std::move(choice);
+      return true;
+    } catch (const DatabaseError& error) {
+      std::fprintf(terminal, "Cannot connect: %s\n", Describe(error).c_str());
+    }
+  }
+}
+
+// The first column of the current row as wide text, read in parts while the driver reports
+// it truncated. A database null gives empty text.
+std::u16string ReadFirstColumn(const Handle& statement) {
+  std::u16string value;
+  SQLWCHAR buffer[1024] = {};
+  constexpr std::size_t kCapacity = std::size(buffer) - 1;  // one place for the NUL
+  constexpr SQLLEN kCapacityBytes = kCapacity * sizeof(SQLWCHAR);
+  for (;;) {
+    SQLLEN indicator = 0;
+    const SQLRETURN result = SQLGetData(statement.value, 1, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+    if (result == SQL_NO_DATA) break;  // the previous part was the last
+    Check(result, statement);
+    if (indicator == SQL_NULL_DATA) break;
+    const bool knownLength = indicator != SQL_NO_TOTAL;
+    const bool complete = result == SQL_SUCCESS || (knownLength && indicator <= kCapacityBytes);
+    // A complete part of unknown length ends at its NUL, where the conversion stops.
+    const std::size_t units =
+        complete && knownLength ? std::min<std::size_t>(kCapacity, indicator / sizeof(SQLWCHAR)) : kCapacity;
+    value.append(buffer, buffer + units);
+    if (complete) break;
+  }
+  return value;
+}
 
 }  // namespace
 
@@ -301,42 +337,12 @@ DatabaseSessionPtr StartDatabaseSession() {
   return session;
 }
 
-namespace {
-
-std::string Describe(const DatabaseError& error) {
-  std::string text = error.sqlState.empty() ? error.message : "[" + error.sqlState + "] " + error.message;
-  text.erase(text.find_last_not_of(" \t\r\n") + 1);
-  return text;
-}
-
-bool PromptOnTerminal(DatabaseSession& session, std::FILE* terminal) {
-  const std::vector<DataSource> sources = ListDataSources(session.environment);
-  ShowChoices(terminal, sources, ListDrivers(session.environment));
-  for (;;) {
-    std::fputs("Data source number or connection string (empty to cancel): ", terminal);
-    std::fflush(terminal);
-    std::string answer;
-    if (!ReadAnswer(answer)) return false;
-    try {
-      std::string connectionString = ConnectionStringFor(answer, sources);
-      Connection trial(session.environment);
-      Connect(trial, connectionString);
-      session.connectionString = std::move(connectionString);
-      return true;
-    } catch (const DatabaseError& error) {
-      std::fprintf(terminal, "Cannot connect: %s\n", Describe(error).c_str());
-    }
-  }
-}
-
-}  // namespace
-
 bool PromptForConnection(DatabaseSession& session) {
   const Terminal terminal = OpenTerminal();
-  if (terminal) return PromptOnTerminal(session, terminal.get());
+  if (terminal) return PromptOnTerminal(session.environment, terminal.get(), session.connectionString);
   std::string answer;
   if (!ReadAnswer(answer)) return false;
-  session.connectionString = ConnectionStringFor(answer, ListDataSources(session.environment));
+  session.connectionString = ConnectionStringFor(answer, List(session.environment, &SQLDataSourcesW));
   return true;
 }
 
@@ -356,34 +362,6 @@ void ExecuteQuery(DatabaseSession& session, std::string_view query) {
   const SQLRETURN result = SQLExecDirectW(statement.value, text.data(), SQL_NTS);
   if (result != SQL_NO_DATA) Check(result, statement);
 }
-
-namespace {
-
-// The first column of the current row as wide text, read in parts while the driver reports
-// it truncated. A database null gives empty text.
-std::u16string ReadFirstColumn(const Handle& statement) {
-  std::u16string value;
-  SQLWCHAR buffer[1024] = {};
-  constexpr std::size_t kCapacity = std::size(buffer) - 1;  // one place for the NUL
-  constexpr SQLLEN kCapacityBytes = kCapacity * sizeof(SQLWCHAR);
-  for (;;) {
-    SQLLEN indicator = 0;
-    const SQLRETURN result = SQLGetData(statement.value, 1, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
-    if (result == SQL_NO_DATA) break;  // the previous part was the last
-    Check(result, statement);
-    if (indicator == SQL_NULL_DATA) break;
-    const bool knownLength = indicator != SQL_NO_TOTAL;
-    const bool complete = result == SQL_SUCCESS || (knownLength && indicator <= kCapacityBytes);
-    // A complete part of unknown length ends at its NUL, where the conversion stops.
-    const std::size_t units =
-        complete && knownLength ? std::min<std::size_t>(kCapacity, indicator / sizeof(SQLWCHAR)) : kCapacity;
-    value.append(buffer, buffer + units);
-    if (complete) break;
-  }
-  return value;
-}
-
-}  // namespace
 
 bool FetchFirstColumn(DatabaseSession& session, std::string& text) {
   const Handle& statement = session.statement;
