@@ -131,6 +131,7 @@ TEST(ReplicationJob, FailuresOfTheTransformerFollowTheCountLine) {
 
 struct DispatchCase {
   std::vector<std::string> arguments;
+  std::string standardInput;
   std::string out;
 };
 
@@ -139,14 +140,15 @@ TEST(ReplicationJob, DispatchPassesTheSecondAndThirdArguments) {
   const JobFiles files;
   const DispatchCase cases[] = {
       // "/R" in the middle still chooses the job, which takes "/R" as the input file.
-      {{files.input, "/R", files.output}, kCountLine + "file open error!!!\n"},
-      {{"/R", "/R", files.output}, kCountLine + "file open error!!!\n"},
-      // An empty file name ends the job before the prompt.
-      {{"/R", "", files.output}, ""},
-      {{"/R", files.input, ""}, ""},
+      {{files.input, "/R", files.output}, connection + "\n", kCountLine + "file open error!!!\n"},
+      {{"/R", "/R", files.output}, connection + "\n", kCountLine + "file open error!!!\n"},
+      // An empty file name ends the job before the prompt, which would leave a connection
+      // string unread.
+      {{"/R", "", files.output}, "", ""},
+      {{"/R", files.input, ""}, "", ""},
   };
   for (const DispatchCase& c : cases) {
-    const ProgramRun run = RunProgram(c.arguments, connection + "\n");
+    const ProgramRun run = RunProgram(c.arguments, c.standardInput);
     EXPECT_EQ(run.out, c.out) << testing::PrintToString(c.arguments);
     EXPECT_EQ(run.err, "") << testing::PrintToString(c.arguments);
     EXPECT_EQ(run.exitCode, 255) << testing::PrintToString(c.arguments);
