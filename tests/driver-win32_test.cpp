@@ -1,8 +1,12 @@
-// The Windows program end to end: console text in text mode, and the /R job that obtains
-// no connection. Without a display, Wine's Data Links service yields no connection, as a
-// cancelled dialog does.
+// The Windows program end to end under Wine: console text in text mode, group creation, and
+// the /R job that obtains no connection. Wine's NetLocalGroupAdd adds nothing and reports
+// success; without a display, its Data Links service yields no connection, as a cancelled
+// dialog does.
+#include <cwchar>
+
 #include <gtest/gtest.h>
 
+#include "groups/groups.h"
 #include "tests/support.h"
 
 namespace {
@@ -21,6 +25,18 @@ TEST(DriverWin32, UsageIsWrittenWithConsoleLineEnds) {
   EXPECT_EQ(run.out, WithCrLf(kBannerText + kUsageText));
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
+}
+
+TEST(DriverWin32, GroupCreationReportsEveryGroupWhenTheServiceAddsThem) {
+  std::string names;
+  for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
+    names += std::string(*group, *group + std::wcslen(*group)) + "\n";
+  }
+  const ProgramRun run = RunProgram({"/C"});
+  EXPECT_EQ(run.out, WithCrLf(kBannerText +
+                              "VOK QTV NT administration groups was succefully created.\n\n" +
+                              names));
+  EXPECT_EQ(run.exitCode, 0);
 }
 
 TEST(DriverWin32, ReplicationWithoutConnectionFailsSilentlyAndWritesNoOutput) {
