@@ -1,12 +1,8 @@
-#include <cstdio>
+// Wide text leaves as UTF-8.
 #include <string>
 
 #include "cli/console.h"
 #include "cli/utf8.h"
-
-void ConsoleWrite(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
 
 void ConsoleWrite(std::wstring_view text) {
   std::string narrow;
@@ -18,14 +14,4 @@ void ConsoleWrite(std::wstring_view text) {
     AppendUtf8(narrow, valid ? code : U'\uFFFD');
   }
   ConsoleWrite(std::string_view(narrow));
-}
-
-void ConsoleWriteLine(std::string_view text) {
-  ConsoleWrite(text);
-  ConsoleWrite(std::string_view("\n"));
-  ConsoleFlush();
-}
-
-void ConsoleFlush() {
-  std::fflush(stdout);
 }

@@ -3,14 +3,9 @@
 // mode, as for any console program, so every line feed leaves as CR LF.
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "cli/console.h"
-
-void ConsoleWrite(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
 
 // Wide text is converted here rather than by printf("%ls"): in the runtime's "C" locale that
 // stops at the first character beyond Latin-1 and drops the rest, as a localised system
@@ -26,14 +21,4 @@ void ConsoleWrite(std::wstring_view text) {
   std::string narrow(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(codePage, 0, text.data(), length, narrow.data(), size, nullptr, nullptr);
   ConsoleWrite(std::string_view(narrow));
-}
-
-void ConsoleWriteLine(std::string_view text) {
-  ConsoleWrite(text);
-  ConsoleWrite(std::string_view("\n"));
-  ConsoleFlush();
-}
-
-void ConsoleFlush() {
-  std::fflush(stdout);
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 
 extern char** environ;
@@ -37,6 +38,16 @@ struct Pipe {
 
 ProgramRun RunCommand(const std::vector<std::string>& command, const std::string& input) {
   Pipe in, out, err;
+  // A child that exits before reading all its input must not take the test down with SIGPIPE;
+  // the child itself starts with the default action.
+  std::signal(SIGPIPE, SIG_IGN);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in.fd[0], 0);
@@ -46,8 +57,9 @@ ProgramRun RunCommand(const std::vector<std::string>& command, const std::string
   for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   pid_t pid;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (spawned != 0) throw std::system_error(spawned, std::generic_category(), command[0]);
   in.CloseRead();
   out.CloseWrite();
