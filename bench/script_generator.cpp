@@ -230,7 +230,9 @@ GeneratedScript WriteReplicationScript(const ScriptOptions& options, std::ostrea
   GeneratedScript script;
   script.bytes += WriteLines("-- Replication procedures of the published articles\nGO\n", options, out);
   auto done = [&](std::size_t tables) {
-    return (options.targetBytes != 0 && script.bytes >= options.targetBytes) ||
+    const bool unlimited = options.targetBytes == 0 && options.tableCount == 0;
+    return (unlimited && tables >= 1) ||
+           (options.targetBytes != 0 && script.bytes >= options.targetBytes) ||
            (options.tableCount != 0 && tables >= options.tableCount);
   };
   auto lower = [](std::string name) {
