@@ -12,6 +12,7 @@ ChildRun RunInChild(const std::function<bool()>& work) {
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return run;
   std::fflush(nullptr);  // nothing buffered may be written twice
+  sync();  // the writes of earlier runs are not this one's to wait for
   const pid_t child = fork();
   if (child < 0) {
     close(pipeEnds[0]);

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -25,7 +26,7 @@ namespace {
 constexpr double kMiB = 1024.0 * 1024.0;
 
 struct Options {
-  int runs = 3;
+  int runs = 5;
   std::vector<int> sizesMiB = {1, 16, 256};
   int oneLineMiB = 16;
   std::filesystem::path dir;
@@ -44,8 +45,10 @@ struct Result {
   GeneratedScript script;
   double copySeconds = 0;
   double transformSeconds = 0;
+  double pairedRatio = 0;  // median over the runs of transform time / copy time of the same run
   double peakMiB = 0;
   double overBaselineMiB = 0;
+  std::size_t framed = 0;  // procedures that got a drop preamble
   bool ok = true;
 };
 
@@ -64,6 +67,22 @@ bool CopyWhole(const std::string& from, const std::string& to) {
   return in.gcount() == size && !out.fail();
 }
 
+// How many procedures the transformer framed: the drop preambles in its output, counted
+// without holding the file in memory.
+std::size_t CountFramed(const std::string& path) {
+  constexpr std::string_view kPreamble = "DROP PROCEDURE";
+  std::ifstream in(path, std::ios::binary);
+  std::string chunk(1 << 20, '\0');
+  std::string carry;
+  std::size_t count = 0;
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    const std::string text = carry + chunk.substr(0, static_cast<std::size_t>(in.gcount()));
+    for (std::size_t at = text.find(kPreamble); at != std::string::npos; at = text.find(kPreamble, at + 1)) ++count;
+    carry = text.substr(text.size() - std::min(text.size(), kPreamble.size() - 1));
+  }
+  return count;
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t n = values.size();
@@ -80,7 +99,7 @@ Result Measure(const Case& c, const Options& options, double baselineMiB) {
     std::ofstream file(input, std::ios::binary | std::ios::trunc);
     result.script = WriteReplicationScript(c.script, file);
   }
-  std::vector<double> copies, transforms, peaks;
+  std::vector<double> copies, transforms, ratios, peaks;
   for (int run = 0; run < options.runs; ++run) {
     std::filesystem::remove(output);
     const ChildRun copy = RunInChild([&] { return CopyWhole(input, output); });
@@ -90,11 +109,14 @@ Result Measure(const Case& c, const Options& options, double baselineMiB) {
     result.ok = result.ok && copy.ok && transform.ok;
     copies.push_back(copy.seconds);
     transforms.push_back(transform.seconds);
+    ratios.push_back(transform.seconds / copy.seconds);
     peaks.push_back(transform.peakMiB);
   }
+  result.framed = CountFramed(output);
   std::filesystem::remove(output);
   result.copySeconds = Median(copies);
   result.transformSeconds = Median(transforms);
+  result.pairedRatio = Median(ratios);
   result.peakMiB = Median(peaks);
   result.overBaselineMiB = result.peakMiB - baselineMiB;
   return result;
@@ -104,14 +126,14 @@ double InputMiB(const Result& r) { return static_cast<double>(r.script.bytes) / 
 double SecondsPerMiB(const Result& r) { return r.transformSeconds / InputMiB(r); }
 
 void PrintTable(const std::vector<Result>& results) {
-  std::printf("| script | MiB | procedures | copy MiB/s | transform MiB/s | transform / copy "
+  std::printf("| script | MiB | procedures | framed | copy MiB/s | transform MiB/s | transform / copy "
               "| peak RSS MiB | over baseline MiB |\n");
-  std::printf("|---|--:|--:|--:|--:|--:|--:|--:|\n");
+  std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|\n");
   for (const Result& r : results) {
     const double mib = InputMiB(r);
-    std::printf("| %s%s | %.1f | %zu | %.0f | %.0f | %.2f | %.0f | %.0f |\n", r.label.c_str(),
-                r.ok ? "" : " (FAILED)", mib, r.script.procedures, mib / r.copySeconds,
-                mib / r.transformSeconds, r.transformSeconds / r.copySeconds, r.peakMiB,
+    std::printf("| %s%s | %.1f | %zu | %zu | %.0f | %.0f | %.2f | %.0f | %.0f |\n", r.label.c_str(),
+                r.ok ? "" : " (FAILED)", mib, r.script.procedures, r.framed, mib / r.copySeconds,
+                mib / r.transformSeconds, r.pairedRatio, r.peakMiB,
                 r.overBaselineMiB);
   }
 }
@@ -135,8 +157,7 @@ void PrintGoals(const std::vector<Result>& results, const Options& options) {
   const Result* sameSize = Find(results, "realistic, CR LF, " + std::to_string(options.oneLineMiB) + " MiB");
   std::printf("\nGoals:\n");
   if (big) {
-    Goal(("transform / copy at " + std::to_string(largest) + " MiB").c_str(),
-         big->transformSeconds / big->copySeconds, 3.0);
+    Goal(("transform / copy at " + std::to_string(largest) + " MiB").c_str(), big->pairedRatio, 3.0);
     Goal(("peak RSS of the " + std::to_string(largest) + " MiB transform, MiB").c_str(), big->peakMiB,
          InputMiB(*big) + 64);
   }
@@ -206,7 +227,9 @@ int main(int argc, char** argv) {
   if (!options.keep) std::filesystem::remove(options.dir / "input.sql");
   if (ownDir && !options.keep) std::filesystem::remove(options.dir);
 
-  std::printf("Median of %d runs; peak RSS is the transform's child process (baseline %.1f MiB).\n\n",
+  std::printf("Median of %d runs, each a copy then a transform of the same file; transform / copy is\n"
+              "the median of the runs' own ratios. Peak RSS is the transform's child process\n"
+              "(baseline %.1f MiB).\n\n",
               options.runs, baseline.peakMiB);
   PrintTable(results);
   PrintGoals(results, options);
