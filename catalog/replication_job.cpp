@@ -1,5 +1,7 @@
 #include "catalog/replication_job.h"
 
+#include <cstdio>
+
 #include "catalog/database.h"
 #include "cli/console.h"
 #include "script/scan.h"
@@ -37,7 +39,10 @@ bool ProcessReplicationScripts(const std::string& inputFile, const std::string& 
   } catch (const DatabaseError&) {
     return false;
   }
-  ConsoleWrite("\t" + std::to_string(tables.size()) + " tables have no identity columns\n");
+  char countLine[64];
+  std::snprintf(countLine, sizeof countLine, "\t%d tables have no identity columns\n",
+                static_cast<int>(tables.size()));
+  ConsoleWrite(std::string_view(countLine));
   const bool transformed = TransformScript(inputFile, tables, outputFile);
   try {
     CloseConnection(*session);
