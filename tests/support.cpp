@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -70,6 +72,44 @@ std::string Transform(std::string script, const NoIdentityTableSet& tables) {
   std::ostringstream out;
   ScanScript(script, tables, out);
   return out.str();
+}
+
+namespace {
+
+// Points file descriptor 1 somewhere else until it goes.
+class StdoutRedirect {
+ public:
+  explicit StdoutRedirect(int fd) : saved_(dup(1)) {
+    std::fflush(stdout);
+    if (saved_ < 0 || dup2(fd, 1) < 0) throw std::system_error(errno, std::generic_category(), "dup2");
+  }
+  ~StdoutRedirect() {
+    std::fflush(stdout);
+    dup2(saved_, 1);
+    close(saved_);
+  }
+  StdoutRedirect(const StdoutRedirect&) = delete;
+  StdoutRedirect& operator=(const StdoutRedirect&) = delete;
+
+ private:
+  int saved_;
+};
+
+}  // namespace
+
+std::string CaptureStdout(const std::function<void()>& job) {
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) throw std::system_error(errno, std::generic_category(), "tmpfile");
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+  {
+    StdoutRedirect redirect(fileno(file));
+    job();
+  }
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, got);
+  return text;
 }
 
 namespace {
