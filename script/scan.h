@@ -27,8 +27,9 @@ using NoIdentityTableSet = std::set<std::string>;
 // no-procedures message when the input holds no "create procedure " (the output is then not
 // touched), and after printing "file write error!!!" when the output cannot be created or a
 // write fails. Returns true otherwise. Malformed input that a cut cannot handle (the keyword at
-// the very end of the script, a procedure name shorter than nine bytes) raises
-// std::out_of_range; the output file is closed on the way out and keeps what was written.
+// the very end of the script, a procedure name shorter than nine bytes, an update procedure
+// whose kept block has no "go" after it) raises std::out_of_range; the output file is closed
+// on the way out and keeps what was written.
 bool TransformScript(const std::string& inputPath, NoIdentityTableSet tables,
                      const std::string& outputPath);
 
