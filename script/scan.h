@@ -71,6 +71,14 @@ struct ScriptSearches {
   ForwardSearch ifSubstring{"if substring"};
   ForwardSearch rowcountTest{"if @@rowcount = 0"};
   ForwardSearch errorNumber{"20598"};
+  // The delete rewrite's searches around the test and the error number; their views start at
+  // the test, at the end of the number or at a line start, and move forward procedure by
+  // procedure.
+  ForwardSearch begin{"begin"};
+  ForwardSearch lineFeed{"\n"};
+  ForwardSearch nonBlank;
+  ForwardSearch goLine;
+  BackwardSearch finalEnd;
 };
 
 // The state of one scan, shared by the scan and the rewrites.

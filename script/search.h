@@ -18,13 +18,38 @@ std::size_t FindText(std::string_view text, std::string_view needle);
 // procedures ask for the same text. A call with a view that starts earlier searches afresh.
 class ForwardSearch {
  public:
+  // Finds the first match in a view, or kNotFound. A match must not depend on where the view
+  // starts, as long as it starts at or before the match.
+  using Finder = std::size_t (*)(std::string_view rest);
+
+  ForwardSearch() = default;  // for a search that passes its own Finder
   explicit ForwardSearch(std::string_view needle) : needle_(needle) {}
 
   // First occurrence of the needle in `rest`, or kNotFound.
   std::size_t In(std::string_view rest);
+  // First match of `find` in `rest`, kept in the same way.
+  std::size_t In(std::string_view rest, Finder find);
 
  private:
   std::string_view needle_;
   const char* searchedFrom_ = nullptr;  // start of the view last searched
   const char* match_ = nullptr;         // its first match; nullptr when there was none
+};
+
+// The mirror image of ForwardSearch: the last match in a view, kept while successive views end
+// at the same place and start no earlier than the previous one. A view that ends elsewhere or
+// starts earlier is searched afresh.
+class BackwardSearch {
+ public:
+  // Finds the start of the last match in a view, or kNotFound. A match must not depend on where
+  // the view starts, as long as it starts at or before the match.
+  using Finder = std::size_t (*)(std::string_view text);
+
+  // Last match of `findLast` in `text`, or kNotFound.
+  std::size_t In(std::string_view text, Finder findLast);
+
+ private:
+  const char* searchedFrom_ = nullptr;  // start of the view last searched
+  const char* searchedTo_ = nullptr;    // its end
+  const char* match_ = nullptr;         // its last match; nullptr when there was none
 };

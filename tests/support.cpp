@@ -192,3 +192,8 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::stri
   command.insert(command.end(), arguments.begin(), arguments.end());
   return RunCommand(command, input);
 }
+
+std::string TestConnectionString(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}

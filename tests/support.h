@@ -51,3 +51,16 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::stri
 // The banner and the usage text, as the program writes them.
 extern const std::string kBannerText;
 extern const std::string kUsageText;
+
+// The connection string of the PostgreSQL fixture that scripts/test puts in the environment
+// variable `name`; empty when it is not set. The variables: QTV_TEST_ODBC (the sample
+// catalogue), QTV_TEST_ODBC_NO_OBJECTDEFN (no objectdefn table), QTV_TEST_ODBC_NO_ROWS (the
+// query returns no row) and QTV_TEST_ODBC_UNREACHABLE (a port where no server listens).
+std::string TestConnectionString(const char* name);
+
+// Declares `variable` holding the fixture's connection string `name`, or skips the test.
+#define QTV_REQUIRE_CONNECTION(variable, name)                                       \
+  const std::string variable = TestConnectionString(name);                           \
+  if (variable.empty())                                                              \
+  GTEST_SKIP() << name << " is not set; run scripts/test, which starts the PostgreSQL " \
+                          "fixture and sets it"

@@ -1,0 +1,15 @@
+// Text conversions of the ODBC database layer. The program's narrow text is UTF-8; the ODBC
+// wide calls take and give UTF-16 (SQLWCHAR is 16 bits wide under unixODBC).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Converts UTF-16 to UTF-8, stopping at the first NUL character. A surrogate that is not part
+// of a high-low pair becomes U+FFFD.
+std::string Utf8FromUtf16(std::u16string_view text);
+
+// Converts UTF-8 to UTF-16. Each byte that does not begin a well-formed sequence (a stray
+// continuation byte, an overlong form, an encoded surrogate, a value past U+10FFFF, a cut-off
+// sequence) becomes U+FFFD.
+std::u16string Utf16FromUtf8(std::string_view text);
