@@ -1,13 +1,16 @@
-// Faults of the /R job's files: what the administrator sees, the exit code and what is left on
-// disk, for inputs and outputs that cannot be used.
+// Faults of the /R job, end to end through the real program: inputs and outputs that cannot
+// be used, databases that cannot be reached or go away while they are read. Each row says
+// what the administrator sees, the exit code and what the output path holds afterwards.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "tests/support.h"
 
@@ -71,16 +74,32 @@ void InputBytes(Files& files, const std::string& bytes) {
   WriteFile(files.output, kOldOutput);
 }
 
-struct JobRun {
-  std::string out;
-  int exitCode;
-};
+// The program's command for a run as an unprivileged user. As root that is nobody, running a
+// copy of the program from the scratch directory (the build tree may lie where nobody cannot
+// reach it); otherwise the current user, whom file permissions bind already.
+std::vector<std::string> UnprivilegedProgram(const Files& files) {
+  if (geteuid() != 0) return {QTV_PROGRAM};
+  const fs::path copy = files.dir / "qtvdbadmin";
+  fs::copy_file(QTV_PROGRAM, copy);
+  fs::permissions(files.dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                        fs::perms::others_read | fs::perms::others_exec);
+  return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", copy.string()};
+}
 
-// The job on the files, as the program runs it after the catalogue has been read.
-JobRun RunJob(const Files& files) {
-  bool transformed = false;
-  const std::string out = CaptureStdout([&] { transformed = TransformScript(files.input, {"orders"}, files.output); });
-  return {out, transformed ? 0 : 255};
+// /R on the files, choosing the sample catalogue at the prompt.
+ProgramRun RunJob(const Files& files, const std::string& connection, bool unprivileged = false) {
+  std::vector<std::string> command = unprivileged ? UnprivilegedProgram(files) : std::vector<std::string>{QTV_PROGRAM};
+  command.insert(command.end(), {"/R", files.input, files.output});
+  return RunCommand(command, connection + "\n");
+}
+
+// What the job prints for the sample catalogue before it touches a file.
+std::string CountLine(const std::string& connection) {
+  Files files;
+  WriteFile(files.input, "create procedure [sp_MSsel_dboA]\nGO\n");
+  const ProgramRun run = RunJob(files, connection);
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  return run.out.substr(0, run.out.find('\n') + 1);
 }
 
 std::string Substitute(std::string text, const Files& files) {
@@ -92,13 +111,16 @@ std::string Substitute(std::string text, const Files& files) {
 class FileFaults : public testing::TestWithParam<FileFault> {};
 
 TEST_P(FileFaults, ReportAndLeaveTheOutputAsExpected) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
   const FileFault& fault = GetParam();
-  if (fault.unprivileged) GTEST_SKIP() << "needs the program run as an unprivileged user";
+  const std::string countLine = CountLine(connection);
+  EXPECT_TRUE(countLine.starts_with("\t") && countLine.ends_with(" tables have no identity columns\n")) << countLine;
   Files files;
   fault.setUp(files);
-  const JobRun run = RunJob(files);
-  EXPECT_EQ(run.out, Substitute(fault.message, files));
+  const ProgramRun run = RunJob(files, connection, fault.unprivileged);
+  EXPECT_EQ(run.out, countLine + Substitute(fault.message, files));
   EXPECT_EQ(run.exitCode, fault.exitCode);
+  EXPECT_EQ(run.err, "");
   const std::optional<std::string> expected = fault.outputAfter(files);
   if (!expected) {
     EXPECT_FALSE(fs::is_regular_file(files.output));
@@ -155,6 +177,178 @@ const FileFault kFileFaults[] = {
 
 INSTANTIATE_TEST_SUITE_P(Job, FileFaults, testing::ValuesIn(kFileFaults),
                          [](const testing::TestParamInfo<FileFault>& info) { return info.param.label; });
+
+// `connection` with `key` set to `value`, appended when it is not there.
+std::string WithKey(std::string connection, const std::string& key, const std::string& value) {
+  const std::size_t at = (";" + connection).find(";" + key + "=");
+  if (at == std::string::npos) return connection + ";" + key + "=" + value;
+  const std::size_t from = at + key.size() + 1;
+  const std::size_t to = connection.find(';', from);
+  return connection.replace(from, to == std::string::npos ? std::string::npos : to - from, value);
+}
+
+// A PostgreSQL cluster of its own with the sample catalogue, for faults that stop or break the
+// server, so that other tests running meanwhile keep theirs.
+class PrivateServer {
+ public:
+  explicit PrivateServer(int port) : port_(std::to_string(port)) {
+    const ProgramRun started = Fixture("start");
+    EXPECT_EQ(started.exitCode, 0) << started.err;
+    const std::string env = Fixture("env").out;
+    const std::string key = "QTV_TEST_ODBC='";
+    const std::size_t from = env.find(key) + key.size();
+    connection_ = env.substr(from, env.find('\'', from) - from);
+  }
+  ~PrivateServer() { Stop(); }
+  PrivateServer(const PrivateServer&) = delete;
+  PrivateServer& operator=(const PrivateServer&) = delete;
+
+  const std::string& connection() const { return connection_; }
+
+  // Runs `sql` as the cluster's superuser; returns what psql printed, unaligned.
+  std::string Superuser(const std::string& database, const std::string& sql) const {
+    std::vector<std::string> command;
+    if (geteuid() == 0) command = {"runuser", "-u", "postgres", "--"};
+    command.insert(command.end(), {"psql", "-X", "-q", "-At", "-v", "ON_ERROR_STOP=1", "-h",
+                                   "/var/tmp/qtvdbadmin-pg-" + port_, "-p", port_, "-U", "postgres", "-d",
+                                   database, "-c", sql});
+    return RunCommand(command).out;
+  }
+
+  // Polls `sql`, which yields a count, until it is positive; false after 30 seconds.
+  bool WaitFor(const std::string& database, const std::string& sql) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+      const std::string count = Superuser(database, sql);
+      if (!count.empty() && count != "0\n") return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+
+  void Stop() {
+    if (!stopped_) Fixture("stop");
+    stopped_ = true;
+  }
+
+ private:
+  ProgramRun Fixture(const std::string& verb) const {
+    const fs::path script = fs::path(QTV_TEST_DATA).parent_path().parent_path() / "scripts" / "pg-fixture";
+    return RunCommand({"env", "QTV_PG_PORT=" + port_, script.string(), verb});
+  }
+
+  std::string port_;
+  std::string connection_;
+  bool stopped_ = false;
+};
+
+// How a database fault is made.
+enum class Breakage {
+  kNone,                          // the connection string alone fails
+  kStopServerWhileQueryWaits,     // the query waits for a lock; the server is stopped
+  kTerminateWhileQueryWaits,      // the query waits for a lock; its backend is terminated
+  kTerminateWhileRowsAreRead,     // the backend terminates itself at the third row
+};
+
+struct DatabaseFault {
+  std::string label;
+  std::function<std::string(const std::string&)> connection;  // from the sample catalogue's
+  Breakage breakage = Breakage::kNone;
+};
+
+void PrintTo(const DatabaseFault& fault, std::ostream* out) { *out << fault.label; }
+
+// Makes the program's query wait until `server` is broken, or breaks it on the third row.
+class Breaker {
+ public:
+  Breaker(PrivateServer& server, Breakage breakage) : server_(server), breakage_(breakage) {
+    if (breakage_ == Breakage::kTerminateWhileRowsAreRead) {
+      // Fetched one row at a time, through a lower() that ends its own backend at 'regions',
+      // the third name of the sample catalogue.
+      server_.Superuser("postgres", "CREATE DATABASE qtvkill TEMPLATE qtvtest");
+      server_.Superuser("qtvkill",
+                        "CREATE FUNCTION public.lower(t text) RETURNS text LANGUAGE plpgsql VOLATILE AS $$ "
+                        "BEGIN IF t = 'regions' THEN PERFORM pg_terminate_backend(pg_backend_pid()); END IF; "
+                        "RETURN pg_catalog.lower(t); END $$; "
+                        "ALTER ROLE qtv IN DATABASE qtvkill SET search_path = public, pg_catalog");
+      return;
+    }
+    holder_ = std::thread([this] {
+      server_.Superuser("qtvtest", "BEGIN; LOCK TABLE objectdefn IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(120)");
+    });
+    EXPECT_TRUE(server_.WaitFor("qtvtest", "SELECT count(*) FROM pg_locks WHERE granted AND "
+                                           "mode = 'AccessExclusiveLock' AND relation = 'objectdefn'::regclass"));
+  }
+
+  std::string Connection() const {
+    if (breakage_ != Breakage::kTerminateWhileRowsAreRead) return server_.connection();
+    return WithKey(WithKey(WithKey(server_.connection(), "Database", "qtvkill"), "UseDeclareFetch", "1"), "Fetch", "1");
+  }
+
+  // Called while the program runs.
+  void Break() {
+    if (!holder_.joinable()) return;
+    EXPECT_TRUE(server_.WaitFor("qtvtest", "SELECT count(*) FROM pg_stat_activity WHERE usename = 'qtv' AND "
+                                           "wait_event_type = 'Lock'"));
+    if (breakage_ == Breakage::kStopServerWhileQueryWaits) {
+      server_.Stop();
+    } else {
+      server_.Superuser("postgres", "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE usename = 'qtv'");
+    }
+  }
+
+  ~Breaker() {
+    if (!holder_.joinable()) return;
+    server_.Stop();  // ends the lock holder's session
+    holder_.join();
+  }
+
+ private:
+  PrivateServer& server_;
+  Breakage breakage_;
+  std::thread holder_;
+};
+
+class DatabaseFaults : public testing::TestWithParam<DatabaseFault> {};
+
+// Nothing is printed, the job fails and the output is not touched; the program ends normally
+// and reports nothing on standard error (no sanitizer finding, no leak).
+TEST_P(DatabaseFaults, FailSilentlyAndLeaveTheOutput) {
+  QTV_REQUIRE_CONNECTION(sample, "QTV_TEST_ODBC");
+  const DatabaseFault& fault = GetParam();
+  Files files;
+  ScriptInOldOut(files);
+  ProgramRun run{};
+  if (fault.breakage == Breakage::kNone) {
+    run = RunJob(files, fault.connection(sample));
+  } else {
+    // A port of its own per row: the rows may run at the same time.
+    PrivateServer server(54360 + static_cast<int>(fault.breakage));
+    Breaker breaker(server, fault.breakage);
+    std::thread program([&] { run = RunJob(files, breaker.Connection()); });
+    breaker.Break();
+    program.join();
+  }
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadFile(files.output), kOldOutput);
+}
+
+const DatabaseFault kDatabaseFaults[] = {
+    {"UnknownDriver", [](const std::string& c) { return WithKey(c, "Driver", "{No Such Driver}"); }},
+    {"UnknownDataSource", [](const std::string&) { return std::string("DSN=qtvdbadmin-no-such-source"); }},
+    {"NotAConnectionString", [](const std::string&) { return std::string("not a connection string"); }},
+    {"WrongPassword", [](const std::string& c) { return WithKey(c, "Pwd", "wrong"); }},
+    {"UnknownUser", [](const std::string& c) { return WithKey(c, "Uid", "nosuchuser"); }},
+    {"MissingDatabase", [](const std::string& c) { return WithKey(c, "Database", "nosuchdatabase"); }},
+    {"ServerStoppedWhileTheQueryWaits", nullptr, Breakage::kStopServerWhileQueryWaits},
+    {"BackendTerminatedWhileTheQueryWaits", nullptr, Breakage::kTerminateWhileQueryWaits},
+    {"BackendTerminatedWhileRowsAreRead", nullptr, Breakage::kTerminateWhileRowsAreRead},
+};
+
+INSTANTIATE_TEST_SUITE_P(Job, DatabaseFaults, testing::ValuesIn(kDatabaseFaults),
+                         [](const testing::TestParamInfo<DatabaseFault>& info) { return info.param.label; });
 
 // Names are bytes: any byte but a zero, "]" and a double quote may stand in them, none but
 // A-Z is changed, and the header and preamble hold at most 127 bytes of them.
