@@ -1,33 +1,8 @@
-#include <cstdio>
+// Wide text leaves as UTF-8.
 #include <string>
 
 #include "cli/console.h"
-
-namespace {
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-}  // namespace
-
-void ConsoleWrite(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
+#include "cli/utf8.h"
 
 void ConsoleWrite(std::wstring_view text) {
   std::string narrow;
@@ -39,14 +14,4 @@ void ConsoleWrite(std::wstring_view text) {
     AppendUtf8(narrow, valid ? code : U'\uFFFD');
   }
   ConsoleWrite(std::string_view(narrow));
-}
-
-void ConsoleWriteLine(std::string_view text) {
-  ConsoleWrite(text);
-  ConsoleWrite(std::string_view("\n"));
-  ConsoleFlush();
-}
-
-void ConsoleFlush() {
-  std::fflush(stdout);
 }

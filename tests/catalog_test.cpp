@@ -66,6 +66,37 @@ TEST(ReplicationJob, CountsDistinctTablesWithoutIdentityAndWritesTheScript) {
   EXPECT_EQ(written.find("set identity_insert  customers"), std::string::npos);
 }
 
+// Each kind's mixed CR LF script comes out as its expected file, with the set read from the
+// database: insert procedures of tables with an identity column get their switch lines, update
+// procedures keep their head and second block, delete procedures get their test commented out.
+TEST(ReplicationJob, RewritesMixedScriptsOfEachKind) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  for (const std::string kind : {"insert", "update", "delete"}) {
+    const JobFiles files(ReadFixture(kind + "-mixed-crlf.sql"));
+    const ProgramRun run = RunJob(files, connection + "\n");
+    EXPECT_EQ(run.out, kCountLine) << kind;
+    EXPECT_EQ(run.exitCode, 0) << kind;
+    const std::string written = ReadFile(files.output);
+    EXPECT_EQ(written, ReadFixture(kind + "-mixed-crlf.expected.sql")) << kind;
+    if (kind != "delete") continue;
+    // Every delete procedure closes each block comment that it opens.
+    constexpr std::string_view kKeyword = "create procedure ";
+    const std::string_view text = written;
+    for (std::size_t at = text.find(kKeyword); at != std::string_view::npos;) {
+      const std::size_t next = text.find(kKeyword, at + 1);
+      const std::string_view procedure = text.substr(at, next - at);
+      int depth = 0;
+      for (std::size_t i = 0; i + 1 < procedure.size(); ++i) {
+        if (procedure.substr(i, 2) == "/*") ++depth, ++i;
+        else if (procedure.substr(i, 2) == "*/") --depth, ++i;
+        ASSERT_GE(depth, 0) << procedure;
+      }
+      EXPECT_EQ(depth, 0) << procedure;
+      at = next;
+    }
+  }
+}
+
 TEST(ReplicationJob, NoRowsPrintsZeroAndTheEmptySetFails) {
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC_NO_ROWS");
   const JobFiles files;

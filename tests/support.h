@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,10 +30,6 @@ class ScratchDir {
 
 // Lower-cases `script` and scans it as the program does; returns what was written.
 std::string Transform(std::string script, const NoIdentityTableSet& tables = {"placeholder"});
-
-// Runs `job` in this process with standard output sent to a temporary file, and returns what
-// it wrote there (C stdio and file descriptor 1 both).
-std::string CaptureStdout(const std::function<void()>& job);
 
 struct ProgramRun {
   int exitCode;  // as the shell shows it: 0 to 255; -1 when the program did not exit normally

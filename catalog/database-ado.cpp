@@ -1,0 +1,263 @@
+// The database layer on Windows: ADO, with the OLE DB Data Links dialog for the choice of
+// the database. Every failed call becomes a DatabaseError; a call through an object that
+// could not be created fails with E_POINTER.
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <adoint.h>
+#include <msdasc.h>
+
+#include <cstdio>
+#include <string>
+
+#include "catalog/database.h"
+
+namespace {
+
+// The classes and interfaces asked for, as the ADO 2.x and Data Links type libraries
+// number them.
+constexpr CLSID kCommandClass = {
+    0x00000507, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+constexpr IID kCommandInterface = {
+    0x0000054E, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+constexpr IID kConnectionInterface = {
+    0x00000550, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+constexpr CLSID kDataLinksClass = {
+    0x2206CDB2, 0x19C1, 0x11D1, {0x89, 0xE0, 0x00, 0xC0, 0x4F, 0xD7, 0xA8, 0x29}};
+constexpr IID kDataSourceLocatorInterface = {
+    0x2206CCB2, 0x19C1, 0x11D1, {0x89, 0xE0, 0x00, 0xC0, 0x4F, 0xD7, 0xA8, 0x29}};
+
+// The ADO 2.x command interface ({0000054E-...}); only the methods it shares with every
+// later command interface are called.
+using AdoCommand = Command25;
+using AdoConnection = _ADOConnection;
+using AdoRecordset = _ADORecordset;
+
+// One reference to a COM object, released when it goes.
+template <typename T>
+class ComRef {
+ public:
+  ComRef() = default;
+  ~ComRef() { Reset(); }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+
+  void Reset() {
+    if (object_ != nullptr) object_->Release();
+    object_ = nullptr;
+  }
+  T* get() const { return object_; }
+  // For a call that hands out a new reference; drops the one held before.
+  T** Out() {
+    Reset();
+    return &object_;
+  }
+  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
+
+ private:
+  T* object_ = nullptr;
+};
+
+// A wide string owned by the system allocator, as ADO takes and returns text.
+class Bstr {
+ public:
+  explicit Bstr(const std::wstring& text = L"")
+      : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  ~Bstr() { SysFreeString(text_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+
+  BSTR get() const { return text_; }
+  BSTR* Out() {
+    SysFreeString(text_);
+    text_ = nullptr;
+    return &text_;
+  }
+
+ private:
+  BSTR text_;
+};
+
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  ~Variant() { VariantClear(&value_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+
+  void SetInt32(LONG number) {
+    VariantClear(&value_);
+    value_.vt = VT_I4;
+    value_.lVal = number;
+  }
+  VARIANT* get() { return &value_; }
+
+ private:
+  VARIANT value_;
+};
+
+// The text of `text` up to its first NUL in the system's ANSI code page; false when it
+// cannot be converted.
+bool ToAnsi(const wchar_t* text, std::string& narrow) {
+  narrow.clear();
+  if (text == nullptr || *text == L'\0') return true;
+  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return false;
+  narrow.resize(static_cast<std::size_t>(size));
+  if (WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), size, nullptr, nullptr) != size) {
+    return false;
+  }
+  narrow.pop_back();  // the converted NUL
+  return true;
+}
+
+[[noreturn]] void ThrowComError(HRESULT result) {
+  char code[32];
+  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
+  DatabaseError error{"", code};
+  ComRef<IErrorInfo> info;
+  Bstr description;
+  std::string text;
+  if (GetErrorInfo(0, info.Out()) == S_OK && info.get() != nullptr &&
+      SUCCEEDED(info.get()->GetDescription(description.Out())) &&
+      ToAnsi(description.get(), text) && !text.empty()) {
+    error.message += ": " + text;
+  }
+  throw error;
+}
+
+void Check(HRESULT result) {
+  if (FAILED(result)) ThrowComError(result);
+}
+
+// The object behind `ref`; an empty reference fails as a null interface pointer does.
+template <typename T>
+T& Use(const ComRef<T>& ref) {
+  if (ref.get() == nullptr) ThrowComError(E_POINTER);
+  return *ref.get();
+}
+
+// Creates the object of `objectClass` for IUnknown, runs it and asks it for `objectInterface`. Any
+// failure on the way leaves `object` empty; the first call through it reports that.
+template <typename T>
+void CreateRunningObject(const CLSID& objectClass, const IID& objectInterface, ComRef<T>& object) {
+  ComRef<IUnknown> unknown;
+  if (FAILED(CoCreateInstance(objectClass, nullptr, CLSCTX_ALL, IID_IUnknown,
+                              unknown.OutVoid()))) {
+    return;
+  }
+  if (FAILED(OleRun(unknown.get()))) return;
+  if (FAILED(unknown.get()->QueryInterface(objectInterface, object.OutVoid()))) object.Reset();
+}
+
+// The apartment of this thread, left when the session ends if it was entered.
+class ComApartment {
+ public:
+  ComApartment() : entered_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ~ComApartment() {
+    if (entered_) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool entered_;
+};
+
+}  // namespace
+
+// Members go in reverse order of declaration: the records-affected variant, the recordset,
+// the command, the connection and the Data Links locator are released in that order, and
+// COM is left after all of them.
+struct DatabaseSession {
+  ComApartment apartment;
+  ComRef<IDataSourceLocator> locator;
+  ComRef<AdoConnection> connection;
+  ComRef<AdoCommand> command;
+  ComRef<AdoRecordset> recordset;
+  Variant recordsAffected;
+  bool onFirstRow = true;  // no row has been fetched since the query ran
+};
+
+void DatabaseSessionDeleter::operator()(DatabaseSession* session) const noexcept {
+  delete session;
+}
+
+DatabaseSessionPtr StartDatabaseSession() {
+  DatabaseSessionPtr session(new DatabaseSession);
+  CreateRunningObject(kCommandClass, kCommandInterface, session->command);
+  CreateRunningObject(kDataLinksClass, kDataSourceLocatorInterface, session->locator);
+  return session;
+}
+
+bool PromptForConnection(DatabaseSession& session) {
+  ComRef<IDispatch> chosen;
+  Check(Use(session.locator).PromptNew(chosen.Out()));
+  if (chosen.get() == nullptr) return false;  // the operator cancelled
+  const HRESULT result =
+      chosen.get()->QueryInterface(kConnectionInterface, session.connection.OutVoid());
+  if (result == E_NOINTERFACE) {
+    session.connection.Reset();
+    return false;
+  }
+  Check(result);
+  return session.connection.get() != nullptr;
+}
+
+void OpenConnection(DatabaseSession& session) {
+  AdoConnection& connection = Use(session.connection);
+  Bstr connectionString;
+  Check(connection.get_ConnectionString(connectionString.Out()));
+  const Bstr userId, password;
+  Check(connection.Open(connectionString.get(), userId.get(), password.get(),
+                        adConnectUnspecified));
+}
+
+void ExecuteQuery(DatabaseSession& session, std::string_view query) {
+  AdoCommand& command = Use(session.command);
+  std::wstring wideQuery;
+  if (!query.empty()) {
+    const int size = MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()),
+                                         nullptr, 0);
+    if (size <= 0) ThrowComError(HRESULT_FROM_WIN32(GetLastError()));
+    wideQuery.resize(static_cast<std::size_t>(size));
+    MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()),
+                        wideQuery.data(), size);
+  }
+  Check(command.putref_ActiveConnection(session.connection.get()));
+  Check(command.put_CommandText(Bstr(wideQuery).get()));
+  Check(command.put_CommandType(adCmdText));
+  Check(command.put_CommandTimeout(0));
+  session.recordsAffected.SetInt32(0);
+  Check(command.Execute(session.recordsAffected.get(), nullptr, 0, session.recordset.Out()));
+  session.onFirstRow = true;
+}
+
+bool FetchFirstColumn(DatabaseSession& session, std::string& text) {
+  AdoRecordset& recordset = Use(session.recordset);
+  if (!session.onFirstRow) Check(recordset.MoveNext());
+  session.onFirstRow = false;
+  VARIANT_BOOL atEnd = VARIANT_FALSE;
+  Check(recordset.get_EOF(&atEnd));
+  if (atEnd != VARIANT_FALSE) return false;
+
+  ComRef<ADOFields> fields;
+  Check(recordset.get_Fields(fields.Out()));
+  Variant index;
+  index.SetInt32(0);
+  ComRef<ADOField> field;
+  Check(Use(fields).get_Item(*index.get(), field.Out()));
+  Variant value, asText;
+  Check(Use(field).get_Value(value.get()));
+  // The column is read as text whatever its type.
+  Check(VariantChangeType(asText.get(), value.get(), 0, VT_BSTR));
+  if (!ToAnsi(asText.get()->bstrVal, text)) ThrowComError(HRESULT_FROM_WIN32(GetLastError()));
+  return true;
+}
+
+void CloseConnection(DatabaseSession& session) {
+  AdoConnection& connection = Use(session.connection);
+  LONG state = adStateClosed;
+  Check(connection.get_State(&state));
+  if (state == adStateOpen) Check(connection.Close());
+}

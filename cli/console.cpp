@@ -1,0 +1,19 @@
+// The narrow side of the console, the same on every platform; each platform's console file
+// converts wide text and hands it here.
+#include "cli/console.h"
+
+#include <cstdio>
+
+void ConsoleWrite(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void ConsoleWriteLine(std::string_view text) {
+  ConsoleWrite(text);
+  ConsoleWrite(std::string_view("\n"));
+  ConsoleFlush();
+}
+
+void ConsoleFlush() {
+  std::fflush(stdout);
+}

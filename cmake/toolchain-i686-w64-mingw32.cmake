@@ -1,0 +1,5 @@
+# The shipped program: 32-bit Windows, built with mingw-w64.
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(QTV_MINGW_TRIPLET i686-w64-mingw32)
+set(QTV_MINGW_THREADS win32)  # single-threaded: no thread library
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
