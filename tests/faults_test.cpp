@@ -23,14 +23,17 @@ const std::string kNoProcedures = " input file has no replication procedures or 
 const std::string kOpenError = "file open error!!!\n";
 const std::string kWriteError = "file write error!!!\n";
 
-// A script of several kinds, long enough that any output written before the input is read
-// whole would show.
+// Update and delete procedures, whose rewrite does not depend on the catalogue, many enough
+// that any output written before the input is read whole would show.
 std::string SampleScript() {
   std::string script = "-- Replication procedures\r\nGO\r\n";
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 1000; ++i) {
     const std::string table = "Table" + std::to_string(i);
-    script += "create procedure [dbo].[sp_MSsel_dbo" + table + "]\r\n\t@c1 int\r\nas\r\nbegin\r\n"
-              "\tselect * from [dbo].[" + table + "] where [ID] = @c1\r\n\r\n\r\nend\r\nGO\r\n";
+    script += "create procedure [dbo].[sp_MSupd_dbo" + table + "]\r\n\t@c1 int, @pkc1 int\r\nas\r\nbegin\r\n"
+              "update [dbo].[" + table + "] set [Value] = @c1 where [ID] = @pkc1\r\n\r\n\r\nend\r\nGO\r\n"
+              "create procedure [dbo].[sp_MSdel_dbo" + table + "]\r\n\t@pkc1 int\r\nas\r\nbegin\r\n"
+              "delete [dbo].[" + table + "] where [ID] = @pkc1\r\nif @@rowcount = 0\r\n"
+              "    exec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n";
   }
   return script;
 }
