@@ -1,4 +1,8 @@
 // Wide text leaves as UTF-8.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <string>
 
 #include "cli/console.h"
@@ -14,4 +18,12 @@ void ConsoleWrite(std::wstring_view text) {
     AppendUtf8(narrow, valid ? code : U'\uFFFD');
   }
   ConsoleWrite(std::string_view(narrow));
+}
+
+void PrepareStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open() takes the lowest free descriptor, which is this one.
+    if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) return;
+  }
 }

@@ -22,3 +22,6 @@ void ConsoleWrite(std::wstring_view text) {
   WideCharToMultiByte(codePage, 0, text.data(), length, narrow.data(), size, nullptr, nullptr);
   ConsoleWrite(std::string_view(narrow));
 }
+
+// The C runtime gives a console program its standard handles; nothing to prepare.
+void PrepareStandardStreams() {}

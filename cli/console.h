@@ -8,6 +8,11 @@
 
 #include <string_view>
 
+// Makes sure standard input, output and error are open (on the null device where they were
+// closed), so that no file or connection the program opens later takes their place and
+// receives console text. Called once, first thing.
+void PrepareStandardStreams();
+
 // Writes narrow text as it is.
 void ConsoleWrite(std::string_view text);
 

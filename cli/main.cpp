@@ -1,5 +1,7 @@
+#include "cli/console.h"
 #include "cli/driver.h"
 
 int main(int argc, char** argv) {
+  PrepareStandardStreams();
   return RunDriver(argc, argv);
 }

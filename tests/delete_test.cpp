@@ -217,28 +217,6 @@ TEST(RewriteDeleteProcedure, MixedScriptKeepsEveryCommentClosed) {
   EXPECT_EQ(deleteProcedures, 7);
 }
 
-// Accepts `limit` bytes, then fails the stream.
-class LimitedBuffer : public std::streambuf {
- public:
-  explicit LimitedBuffer(std::size_t limit) : limit_(limit) {}
-  const std::string& bytes() const { return bytes_; }
-
- protected:
-  std::streamsize xsputn(const char* data, std::streamsize size) override {
-    const std::size_t taken = std::min(static_cast<std::size_t>(size), limit_ - bytes_.size());
-    bytes_.append(data, taken);
-    return static_cast<std::streamsize>(taken);
-  }
-  int_type overflow(int_type byte) override {
-    if (traits_type::eq_int_type(byte, traits_type::eof()) || bytes_.size() == limit_) return traits_type::eof();
-    bytes_.push_back(traits_type::to_char_type(byte));
-    return byte;
-  }
-
- private:
-  std::size_t limit_;
-  std::string bytes_;
-};
 
 // A refused write stops the scan wherever it happens; the last piece's own failure only shows
 // on the scan's next write.

@@ -229,24 +229,6 @@ TEST(InsertRewrite, LongestTableNameGivesLinesOf154And155Bytes) {
                         "insert into t values (1)" + offLine + "end\ngo\n");
 }
 
-// Takes bytes up to a capacity and fails the write that would pass it.
-class LimitedBuffer : public std::streambuf {
- public:
-  explicit LimitedBuffer(std::size_t capacity) : capacity_(capacity) {}
-  const std::string& bytes() const { return bytes_; }
-
- protected:
-  int_type overflow(int_type byte) override {
-    if (traits_type::eq_int_type(byte, traits_type::eof())) return traits_type::not_eof(byte);
-    if (bytes_.size() >= capacity_) return traits_type::eof();
-    bytes_.push_back(traits_type::to_char_type(byte));
-    return byte;
-  }
-
- private:
-  std::size_t capacity_;
-  std::string bytes_;
-};
 
 // Once a write fails, nothing more reaches the stream and the scan ends quietly, wherever in
 // the procedure the failure falls.

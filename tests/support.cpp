@@ -1,5 +1,6 @@
 #include "tests/support.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -81,4 +82,17 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::stri
 std::string TestConnectionString(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? std::string() : std::string(value);
+}
+
+LimitedBuffer::int_type LimitedBuffer::overflow(int_type byte) {
+  if (traits_type::eq_int_type(byte, traits_type::eof())) return traits_type::not_eof(byte);
+  if (bytes_.size() >= capacity_) return traits_type::eof();
+  bytes_.push_back(traits_type::to_char_type(byte));
+  return byte;
+}
+
+std::streamsize LimitedBuffer::xsputn(const char* data, std::streamsize size) {
+  const std::size_t taken = std::min(static_cast<std::size_t>(size), capacity_ - bytes_.size());
+  bytes_.append(data, taken);
+  return static_cast<std::streamsize>(taken);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,21 @@ class ScratchDir {
 
 // Lower-cases `script` and scans it as the program does; returns what was written.
 std::string Transform(std::string script, const NoIdentityTableSet& tables = {"placeholder"});
+
+// A stream buffer that accepts `capacity` bytes and then fails, as a full disk does.
+class LimitedBuffer : public std::streambuf {
+ public:
+  explicit LimitedBuffer(std::size_t capacity) : capacity_(capacity) {}
+  const std::string& bytes() const { return bytes_; }
+
+ protected:
+  int_type overflow(int_type byte) override;
+  std::streamsize xsputn(const char* data, std::streamsize size) override;
+
+ private:
+  std::size_t capacity_;
+  std::string bytes_;
+};
 
 struct ProgramRun {
   int exitCode;  // as the shell shows it: 0 to 255; -1 when the program did not exit normally

@@ -187,29 +187,6 @@ TEST(RewriteUpdateProcedure, KeptBlockWithoutGoIsOutOfRangeAfterWritingIt) {
                            "begin\nupdate orders set b = @c2\nend\n");
 }
 
-// Accepts `capacity` bytes and then fails, as a full disk does.
-class LimitedBuffer : public std::streambuf {
- public:
-  explicit LimitedBuffer(std::size_t capacity) : capacity_(capacity) {}
-  const std::string& written() const { return written_; }
-
- protected:
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    if (written_.size() >= capacity_) return traits_type::eof();
-    written_.push_back(traits_type::to_char_type(c));
-    return c;
-  }
-  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
-    const auto taken = std::min<std::size_t>(static_cast<std::size_t>(count), capacity_ - written_.size());
-    written_.append(bytes, taken);
-    return static_cast<std::streamsize>(taken);
-  }
-
- private:
-  std::size_t capacity_;
-  std::string written_;
-};
 
 // A write that fails leaves the stream failed; the next write is refused and the rewrite
 // stops. Capacities are counted from the framing, which ends before the procedure's own text.

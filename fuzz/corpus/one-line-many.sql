@@ -1,0 +1,1 @@
+create procedure [sp_MSins_dboA] as begin insert into a values (1) end go create procedure [sp_MSupd_dboA] as update a set b = 1 go create procedure [sp_MSdel_dboA] as delete a if @@rowcount = 0 exec x 20598 go
