@@ -156,21 +156,18 @@ class PieceOutput {
 
   // Adds bytes of the piece that complete no run.
   void Append(std::string_view bytes) {
-    if (bytes.size() >= kChunk) {
-      const std::size_t keep = CollapsibleTail(bytes);
-      if (keep < bytes.size()) {  // no collapse reaches back past `bytes`
-        Write(pending_);
-        Write(bytes.substr(0, bytes.size() - keep));
-        pending_.assign(bytes.substr(bytes.size() - keep));
-        flushAt_ = std::max(kChunk, 2 * pending_.size());
-        return;
-      }
+    const std::size_t keep = bytes.size() >= kChunk ? CollapsibleTail(bytes) : bytes.size();
+    if (keep < bytes.size()) {  // no collapse reaches back past `bytes`: out with the rest
+      Write(pending_);
+      Write(bytes.substr(0, bytes.size() - keep));
+      pending_.clear();
+      bytes.remove_prefix(bytes.size() - keep);
     }
     pending_.append(bytes);
     if (pending_.size() < flushAt_) return;
-    const std::size_t keep = CollapsibleTail(pending_);
-    Write(std::string_view(pending_).substr(0, pending_.size() - keep));
-    pending_.erase(0, pending_.size() - keep);
+    const std::size_t tail = CollapsibleTail(pending_);
+    Write(std::string_view(pending_).substr(0, pending_.size() - tail));
+    pending_.erase(0, pending_.size() - tail);
     flushAt_ = std::max(kChunk, 2 * pending_.size());
   }
 

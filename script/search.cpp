@@ -25,10 +25,10 @@ constexpr std::array<unsigned char, 256> kRarity = [] {
 
 std::size_t Rarity(char byte) { return kRarity[static_cast<unsigned char>(byte)]; }
 
-// Offsets of the needle's two rarest bytes, the earlier first; both 0 for a one-byte needle.
+// Offsets of the needle's two rarest bytes; both 0 for a one-byte needle.
 struct Anchors {
-  std::size_t first = 0;
-  std::size_t second = 0;
+  std::size_t rarest = 0;
+  std::size_t next = 0;
 };
 
 Anchors RarestBytes(std::string_view needle) {
@@ -40,7 +40,7 @@ Anchors RarestBytes(std::string_view needle) {
   for (std::size_t i = 0; i < needle.size(); ++i) {
     if (i != rarest && Rarity(needle[i]) > Rarity(needle[next])) next = i;
   }
-  return {std::min(rarest, next), std::max(rarest, next)};
+  return {rarest, next};
 }
 
 bool MatchesAt(const char* candidate, std::string_view needle) {
@@ -82,18 +82,20 @@ bool BlockHasPair(const unsigned char* block, std::size_t distance, unsigned cha
 // line: blocks are tested for both anchors at once, and only a block that has them is looked
 // at position by position.
 std::size_t FindByBytePair(std::string_view text, std::string_view needle, Anchors anchors) {
+  const std::size_t first = std::min(anchors.rarest, anchors.next);
+  const std::size_t second = std::max(anchors.rarest, anchors.next);
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const auto x = static_cast<unsigned char>(needle[anchors.first]);
-  const auto y = static_cast<unsigned char>(needle[anchors.second]);
-  const std::size_t distance = anchors.second - anchors.first;
+  const auto x = static_cast<unsigned char>(needle[first]);
+  const auto y = static_cast<unsigned char>(needle[second]);
+  const std::size_t distance = second - first;
   const std::size_t starts = text.size() - needle.size() + 1;
   auto matchesAt = [&](std::size_t start) {
-    return bytes[start + anchors.first] == x && bytes[start + anchors.second] == y &&
+    return bytes[start + first] == x && bytes[start + second] == y &&
            MatchesAt(text.data() + start, needle);
   };
   std::size_t start = 0;
   for (; start + kBlock <= starts; start += kBlock) {
-    if (!BlockHasPair(bytes + start + anchors.first, distance, x, y)) continue;
+    if (!BlockHasPair(bytes + start + first, distance, x, y)) continue;
     for (std::size_t i = start; i < start + kBlock; ++i) {
       if (matchesAt(i)) return i;
     }
@@ -110,11 +112,8 @@ std::size_t FindText(std::string_view text, std::string_view needle) {
   if (needle.empty()) return 0;
   if (needle.size() > text.size()) return kNotFound;
   const Anchors anchors = RarestBytes(needle);
-  const bool rare = std::max(Rarity(needle[anchors.first]), Rarity(needle[anchors.second])) >= kFrequentRanks;
-  if (rare || needle.size() == 1) {
-    const bool firstRarer = Rarity(needle[anchors.first]) >= Rarity(needle[anchors.second]);
-    return firstRarer ? FindByRareByte(text, needle, anchors.first, anchors.second)
-                      : FindByRareByte(text, needle, anchors.second, anchors.first);
+  if (needle.size() == 1 || Rarity(needle[anchors.rarest]) >= kFrequentRanks) {
+    return FindByRareByte(text, needle, anchors.rarest, anchors.next);
   }
   return FindByBytePair(text, needle, anchors);
 }

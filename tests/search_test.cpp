@@ -34,13 +34,15 @@ TEST(FindText, FindsTheFirstOccurrenceLikeStringFind) {
   }
 }
 
-// Random texts over a small alphabet, so that candidates of every needle byte are frequent.
+// Random texts over a small alphabet, so that candidates of every needle byte are frequent:
+// needles of rare bytes ("9", "58") and of frequent ones only ("go", CR LF), in texts long
+// enough to be searched block by block.
 TEST(FindText, AgreesWithStringFindOnRandomTexts) {
   std::minstd_rand random(11);
   const std::string alphabet = "go \r\n20598u";
   for (int round = 0; round < 20000; ++round) {
     std::string text, needle;
-    const int textLength = static_cast<int>(random() % 60);
+    const int textLength = static_cast<int>(random() % 300);
     const int needleLength = 1 + static_cast<int>(random() % 5);
     for (int i = 0; i < textLength; ++i) text += alphabet[random() % alphabet.size()];
     for (int i = 0; i < needleLength; ++i) needle += alphabet[random() % alphabet.size()];
