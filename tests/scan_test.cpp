@@ -172,6 +172,40 @@ TEST(WriteScriptPiece, AgreesWithRepeatedFirstRunReplacement) {
   }
 }
 
+// After a long stretch, CR then CR LF CR LF: the first run's collapse leaves CR LF, which the
+// next CR LF completes to a run that reaches back to that first CR.
+TEST(WriteScriptPiece, KeepsTheBytesACascadeReachesAfterALongStretch) {
+  const std::string stretch(70000, 'y');
+  std::ostringstream out;
+  WriteScriptPiece(out, stretch + "\r\r\n\r\n\r\n\r\n");
+  EXPECT_TRUE(out.str() == stretch + "\n\r\n");
+}
+
+// Long stretches without a run go out apart from the collapsible bytes around them; the
+// result must still be that of the rule taken literally. Pieces of random short and long
+// segments, ending now and then in a cascade longer than the writer's chunks.
+TEST(WriteScriptPiece, AgreesWithRepeatedFirstRunReplacementOnLongPieces) {
+  std::minstd_rand random(3);
+  const std::string segments[] = {"\r\n", "\r", "\n", "x", "\r\n\r\n", std::string(70000, 'y'),
+                                  std::string(70000, 'z') + "\r\n\r"};
+  std::string cascade;  // 72000 bytes of CR LF CR: a run after it collapses them all
+  for (int i = 0; i < 24000; ++i) cascade += "\r\n\r";
+  for (int round = 0; round < 60; ++round) {
+    std::string piece;
+    for (int i = static_cast<int>(random() % 30); i > 0; --i) piece += segments[random() % 7];
+    if (round % 3 == 0) piece += cascade + (round % 2 == 0 ? "\n" : "");
+    std::string expected = piece;
+    // No run can stand before the one just collapsed, except in its last three bytes.
+    for (std::size_t run = expected.find("\r\n\r\n"); run != std::string::npos;
+         run = expected.find("\r\n\r\n", run < 3 ? 0 : run - 3)) {
+      expected.erase(run, 3);
+    }
+    std::ostringstream out;
+    WriteScriptPiece(out, piece);
+    ASSERT_TRUE(out.str() == expected) << "round " << round;  // no diff of this size
+  }
+}
+
 TEST(WriteScriptPiece, RefusesAFailedStream) {
   std::ostringstream out;
   out.setstate(std::ios::badbit);
@@ -186,6 +220,16 @@ TEST(TransformScript, EmptyArgumentsFailBeforeTouchingFiles) {
   EXPECT_FALSE(TransformScript(in, {"a"}, ""));
   EXPECT_FALSE(TransformScript(in, {}, out));
   EXPECT_FALSE(std::filesystem::exists(dir / "out.sql"));
+}
+
+// The output is gathered into large writes; a failing device must still be reported.
+TEST(TransformScript, ReportsAFailedWrite) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  ScratchDir dir;
+  WriteFile(dir / "in.sql", "text\ncreate procedure [sp_MSsel_x]\ngo\n");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(TransformScript((dir / "in.sql").string(), {"a"}, "/dev/full"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "file write error!!!\n");
 }
 
 TEST(TransformScript, OutputMayBeTheInput) {

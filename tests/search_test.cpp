@@ -1,0 +1,71 @@
+// Substring search over the script buffer, and the forward search that keeps its answer.
+#include "script/search.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+TEST(FindText, FindsTheFirstOccurrenceLikeStringFind) {
+  const struct {
+    std::string text;
+    std::string needle;
+  } cases[] = {
+      {"create procedure [x]", "create procedure "},  // at the start
+      {"xx go", "go"},                                 // at the very end
+      {"g", "go"},                                     // needle longer than the text
+      {"", "go"},
+      {"abc", ""},
+      {"", ""},
+      {"uuuuuu", "uuu"},                         // overlapping candidates
+      {"if @@rowcount = 1 if @@rowcount = 0", "if @@rowcount = 0"},  // rare byte matches first
+      {"20598205982059", "20598"},
+      {"\r\n\r\r\n\r\n", "\r\n\r\n"},
+      {"n\xe9\xe9 caf\xe9", "\xe9 c"},           // bytes of no rank are the rarest
+      {std::string("a\0b\0c", 5), std::string("\0c", 2)},
+      {"categoryid", "gory"},
+      {"no match here", "procedure"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FindText(c.text, c.needle), std::string_view(c.text).find(c.needle))
+        << testing::PrintToString(c.text) << " / " << testing::PrintToString(c.needle);
+  }
+}
+
+// Random texts over a small alphabet, so that candidates of every needle byte are frequent:
+// needles of rare bytes ("9", "58") and of frequent ones only ("go", CR LF), in texts long
+// enough to be searched block by block.
+TEST(FindText, AgreesWithStringFindOnRandomTexts) {
+  std::minstd_rand random(11);
+  const std::string alphabet = "go \r\n20598u";
+  for (int round = 0; round < 20000; ++round) {
+    std::string text, needle;
+    const int textLength = static_cast<int>(random() % 300);
+    const int needleLength = 1 + static_cast<int>(random() % 5);
+    for (int i = 0; i < textLength; ++i) text += alphabet[random() % alphabet.size()];
+    for (int i = 0; i < needleLength; ++i) needle += alphabet[random() % alphabet.size()];
+    ASSERT_EQ(FindText(text, needle), std::string_view(text).find(needle))
+        << testing::PrintToString(text) << " / " << testing::PrintToString(needle);
+  }
+}
+
+TEST(ForwardSearch, KeepsItsAnswerWhileItLiesAhead) {
+  const std::string_view script = "create a go create b go create c";
+  ForwardSearch search("create c");
+  EXPECT_EQ(search.In(script), 24u);
+  EXPECT_EQ(search.In(script.substr(10)), 14u);  // the same match, seen from further on
+  EXPECT_EQ(search.In(script.substr(24)), 0u);
+  EXPECT_EQ(search.In(script.substr(25)), kNotFound);  // past the match: searched afresh
+  EXPECT_EQ(search.In(script), 24u);                    // an earlier start: searched afresh
+}
+
+TEST(ForwardSearch, KeepsANotFoundAnswer) {
+  const std::string_view script = "create a go create b go";
+  ForwardSearch search("set identity_insert ");
+  EXPECT_EQ(search.In(script), kNotFound);
+  EXPECT_EQ(search.In(script.substr(12)), kNotFound);
+}
+
+}  // namespace
