@@ -165,33 +165,6 @@ TEST(ReplicationJob, FailuresOfTheTransformerFollowTheCountLine) {
   }
 }
 
-struct DispatchCase {
-  std::vector<std::string> arguments;
-  std::string standardInput;
-  std::string out;
-};
-
-TEST(ReplicationJob, DispatchPassesTheSecondAndThirdArguments) {
-  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
-  const JobFiles files;
-  const DispatchCase cases[] = {
-      // "/R" in the middle still chooses the job, which takes "/R" as the input file.
-      {{files.input, "/R", files.output}, connection + "\n", kCountLine + "file open error!!!\n"},
-      {{"/R", "/R", files.output}, connection + "\n", kCountLine + "file open error!!!\n"},
-      // An empty file name ends the job before the prompt, which would leave a connection
-      // string unread.
-      {{"/R", "", files.output}, "", ""},
-      {{"/R", files.input, ""}, "", ""},
-  };
-  for (const DispatchCase& c : cases) {
-    const ProgramRun run = RunProgram(c.arguments, c.standardInput);
-    EXPECT_EQ(run.out, c.out) << testing::PrintToString(c.arguments);
-    EXPECT_EQ(run.err, "") << testing::PrintToString(c.arguments);
-    EXPECT_EQ(run.exitCode, 255) << testing::PrintToString(c.arguments);
-  }
-  EXPECT_EQ(ReadFile(files.output), kEarlierOutput);
-}
-
 TEST(ReplicationJob, DataSourceNumberFromAPipeConnects) {
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
   QTV_REQUIRE_CONNECTION(unreachable, "QTV_TEST_ODBC_UNREACHABLE");

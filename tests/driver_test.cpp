@@ -1,39 +1,118 @@
-// The command line, end to end through the real program.
+// The command line, end to end through the real program: one row for each way of writing it.
+// Rows that reach /C run over a copy of /etc (root only); rows that reach the database use the
+// PostgreSQL fixture. A row whose surroundings are missing is skipped, saying why.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+
+#include "tests/group_sandbox.h"
 #include "tests/support.h"
 
 namespace {
 
-struct DispatchCase {
+enum class Needs { kNothing, kGroupSandbox, kDatabase };
+
+// What the program prints; each also tells whether the eleven groups are created.
+enum class Shows { kNothing, kUsage, kGroupsCreated, kCountThenOpenError };
+
+std::string Text(Shows shows) {
+  switch (shows) {
+    case Shows::kNothing:
+      return "";
+    case Shows::kUsage:
+      return kBannerText + kUsageText;
+    case Shows::kGroupsCreated:
+      return GroupsCreatedText();
+    case Shows::kCountThenOpenError:
+      return "\t3 tables have no identity columns\nfile open error!!!\n";
+  }
+  return "";
+}
+
+struct DispatchRow {
+  const char* label;
+  // "<in>" and "<out>" stand for a script and a file name in a scratch directory.
   std::vector<std::string> arguments;
-  std::string out;
+  Needs needs;
+  Shows shows;
   int exitCode;
 };
 
-TEST(Dispatch, ChoosesTheJobFromTheWholeArguments) {
-  const std::string usage = kBannerText + kUsageText;
-  const DispatchCase cases[] = {
-      {{}, usage, 0},
-      {{"/?"}, usage, 0},
-      {{"/C", "/?"}, usage, 0},  // usage wins wherever it stands; no group is created
-      {{"/R", "in", "/?"}, usage, 0},
-      {{"/c"}, "", 255},
-      {{"/r", "in", "out"}, "", 255},
-      {{"/D"}, "", 255},
-      {{"-C"}, "", 255},
-      {{"/C:"}, "", 255},
-      {{"/?:"}, "", 255},
-      {{"/R", "in"}, "", 255},
-      {{"/R", "in", "out", "more"}, "", 255},
-      {{"anything"}, "", 255},
-  };
-  for (const DispatchCase& c : cases) {
-    const ProgramRun run = RunProgram(c.arguments);
-    EXPECT_EQ(run.out, c.out) << testing::PrintToString(c.arguments);
-    EXPECT_EQ(run.exitCode, c.exitCode) << testing::PrintToString(c.arguments);
-    EXPECT_EQ(run.err, "") << testing::PrintToString(c.arguments);
+void PrintTo(const DispatchRow& row, std::ostream* out) { *out << row.label; }
+const std::string kScript = "create procedure [sp_MSins_dboOrders]\r\nas\r\nbegin\r\ninsert into orders values (1)\r\nend\r\nGO\r\n";
+
+class Dispatch : public testing::TestWithParam<DispatchRow> {};
+
+TEST_P(Dispatch, ChoosesTheJobFromTheWholeArguments) {
+  const DispatchRow& row = GetParam();
+  std::string input;
+  std::optional<EtcSandbox> sandbox;
+  std::optional<RealGroupDatabaseGuard> guard;
+  if (row.needs == Needs::kGroupSandbox) {
+    const std::string unavailable = GroupSandboxUnavailable();
+    if (!unavailable.empty()) GTEST_SKIP() << unavailable;
+    guard.emplace();
+    sandbox.emplace();
+  } else if (row.needs == Needs::kDatabase) {
+    QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+    input = connection + "\n";
+  }
+  const ScratchDir scratch;
+  const std::filesystem::path dir = sandbox ? sandbox->path() : scratch.path();
+  WriteFile(dir / "in.sql", kScript);
+  std::vector<std::string> arguments = row.arguments;
+  for (std::string& argument : arguments) {
+    if (argument == "<in>") argument = (dir / "in.sql").string();
+    if (argument == "<out>") argument = (dir / "out.sql").string();
+  }
+
+  const std::string groupsBefore = sandbox ? sandbox->GroupFile() : "";
+  const ProgramRun run = sandbox ? sandbox->RunProgram(arguments) : RunProgram(arguments, input);
+  EXPECT_EQ(run.out, Text(row.shows));
+  EXPECT_EQ(run.exitCode, row.exitCode);
+  EXPECT_EQ(run.err, "");
+  // No row gets as far as writing a script.
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.sql"));
+  if (sandbox) {
+    const std::vector<std::string> added = AddedGroups(groupsBefore, sandbox->GroupFile());
+    EXPECT_EQ(added, row.shows == Shows::kGroupsCreated ? GroupNames() : std::vector<std::string>{});
   }
 }
+
+const DispatchRow kRows[] = {
+    {"NoArgument", {}, Needs::kNothing, Shows::kUsage, 0},
+    {"Usage", {"/?"}, Needs::kNothing, Shows::kUsage, 0},
+    // Usage wins wherever it stands: no group is created, no script is read.
+    {"UsageBeforeGroups", {"/C", "/?"}, Needs::kGroupSandbox, Shows::kUsage, 0},
+    {"UsageBeforeScript", {"/R", "<in>", "/?"}, Needs::kNothing, Shows::kUsage, 0},
+    // Switches match only whole and in their case.
+    {"LowerCaseC", {"/c"}, Needs::kNothing, Shows::kNothing, 255},
+    {"LowerCaseR", {"/r", "<in>", "<out>"}, Needs::kNothing, Shows::kNothing, 255},
+    {"HyphenForSlash", {"-C"}, Needs::kNothing, Shows::kNothing, 255},
+    {"TrailingColon", {"/C:"}, Needs::kNothing, Shows::kNothing, 255},
+    {"UsageWithTrailingColon", {"/?:"}, Needs::kNothing, Shows::kNothing, 255},
+    {"DeleteHasNoJob", {"/D"}, Needs::kNothing, Shows::kNothing, 255},
+    {"Anything", {"anything"}, Needs::kNothing, Shows::kNothing, 255},
+    // /R takes exactly two more arguments.
+    {"ScriptWithOneName", {"/R", "<in>"}, Needs::kNothing, Shows::kNothing, 255},
+    {"ScriptWithThreeNames", {"/R", "<in>", "<out>", "more"}, Needs::kNothing, Shows::kNothing, 255},
+    // An empty file name ends the job before the prompt.
+    {"EmptyInputName", {"/R", "", "<out>"}, Needs::kNothing, Shows::kNothing, 255},
+    {"EmptyOutputName", {"/R", "<in>", ""}, Needs::kNothing, Shows::kNothing, 255},
+    // /C wins over /R, and twice is once.
+    {"GroupsTwice", {"/C", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    {"GroupsBeforeScript", {"/C", "/R", "<in>", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    {"GroupsAfterScript", {"/R", "<in>", "<out>", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    {"GroupsAsTheScriptsInput", {"/R", "/C", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    {"GroupsWithTwoMore", {"/C", "/R", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    // Wherever /R stands among three arguments, the second is the input and the third the
+    // output: here the input is the file "/R", which does not exist.
+    {"ScriptSwitchInTheMiddle", {"<in>", "/R", "<out>"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},
+    {"ScriptSwitchTwice", {"/R", "/R", "<out>"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},
+};
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, Dispatch, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<DispatchRow>& info) { return std::string(info.param.label); });
 
 }  // namespace
