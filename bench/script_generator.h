@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <ostream>
 
-#include "script/scan.h"
+#include "rewrite/scan.h"
 
 struct ScriptOptions {
   std::uint64_t targetBytes = 0;   // stop after the table that reaches this size (0: no limit)

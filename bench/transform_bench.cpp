@@ -19,7 +19,7 @@
 
 #include "bench/child_run.h"
 #include "bench/script_generator.h"
-#include "script/scan.h"
+#include "rewrite/script_file.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ Result Measure(const Case& c, const Options& options, double baselineMiB) {
     const ChildRun copy = RunInChild([&] { return CopyWhole(input, output); });
     std::filesystem::remove(output);
     const NoIdentityTableSet& tables = result.script.noIdentityTables;
-    const ChildRun transform = RunInChild([&] { return TransformScript(input, tables, output); });
+    const ChildRun transform = RunInChild([&] { return TransformScript(input, tables, output) == TransformOutcome::kDone; });
     result.ok = result.ok && copy.ok && transform.ok;
     copies.push_back(copy.seconds);
     transforms.push_back(transform.seconds);

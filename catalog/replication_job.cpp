@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "catalog/database.h"
-#include "cli/console.h"
-#include "script/scan.h"
+#include "io/console.h"
+#include "rewrite/script_file.h"
 
 const std::string_view kNoIdentityTablesQuery =
     " SELECT LOWER(name) from objectdefn WHERE name not like 'v%' AND  name NOT IN ( SELECT "
@@ -27,6 +27,28 @@ bool ReadNoIdentityTables(DatabaseSession& session, NoIdentityTableSet& tables) 
   return true;
 }
 
+// Says what went wrong with the script, in the words administrators know. True when the
+// output holds the rewritten script.
+bool ReportTransform(TransformOutcome outcome, const std::string& inputFile) {
+  switch (outcome) {
+    case TransformOutcome::kDone:
+      return true;
+    case TransformOutcome::kNotRun:
+      return false;
+    case TransformOutcome::kCannotRead:
+      ConsoleWriteLine("file open error!!!");
+      return false;
+    case TransformOutcome::kNoProcedures:
+      ConsoleWriteLine("input file " + inputFile +
+                       " input file has no replication procedures or not in ascii coding");
+      return false;
+    case TransformOutcome::kCannotWrite:
+      ConsoleWriteLine("file write error!!!");
+      return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ProcessReplicationScripts(const std::string& inputFile, const std::string& outputFile) {
@@ -43,7 +65,7 @@ bool ProcessReplicationScripts(const std::string& inputFile, const std::string& 
   std::snprintf(countLine, sizeof countLine, "\t%d tables have no identity columns\n",
                 static_cast<int>(tables.size()));
   ConsoleWrite(std::string_view(countLine));
-  const bool transformed = TransformScript(inputFile, tables, outputFile);
+  const bool transformed = ReportTransform(TransformScript(inputFile, tables, outputFile), inputFile);
   try {
     CloseConnection(*session);
   } catch (const DatabaseError&) {

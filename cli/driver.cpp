@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "catalog/replication_job.h"
-#include "cli/console.h"
+#include "io/console.h"
 #include "groups/groups.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/console.h"
+#include "io/console.h"
 #include "cli/driver.h"
 
 int main(int argc, char** argv) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "script/scan.h"
+#include "rewrite/script_file.h"
 
 namespace {
 

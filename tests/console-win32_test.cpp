@@ -1,6 +1,6 @@
 // Standard output on Windows: narrow and wide text share one stream, in the order written,
 // with the runtime's text mode turning each line feed into CR LF.
-#include "cli/console.h"
+#include "io/console.h"
 
 #include <fcntl.h>
 #include <io.h>

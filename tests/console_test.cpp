@@ -1,5 +1,5 @@
 // The console's set-up of the standard streams.
-#include "cli/console.h"
+#include "io/console.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "catalog/database-odbc.h"
+#include "io/text_codec.h"
 #include "catalog/database.h"
 #include "catalog/replication_job.h"
 #include "tests/support.h"

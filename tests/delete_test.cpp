@@ -1,6 +1,6 @@
 // The delete rewrite: the row-not-found test of each SQL Server form in a block comment, and
 // the procedures that are copied unchanged.
-#include "script/delete.h"
+#include "rewrite/delete.h"
 
 #include <gtest/gtest.h>
 

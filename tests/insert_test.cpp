@@ -1,6 +1,6 @@
 // Insert procedures: framing, the IDENTITY_INSERT switch lines around the insert statement of
 // a table with an identity column, and the procedures that are copied unchanged.
-#include "script/insert.h"
+#include "rewrite/insert.h"
 
 #include <gtest/gtest.h>
 
@@ -205,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(InsertRewrite, GoAtTheVeryEndEndsTheRunWithSuccess) {
   ScratchDir dir;
   WriteFile(dir / "in.sql", "create procedure [sp_MSins_dboOrders]\nas\nbegin\ninsert into orders values (1)\nend\nGO");
-  EXPECT_TRUE(TransformScript((dir / "in.sql").string(), {"orders"}, (dir / "out.sql").string()));
+  EXPECT_EQ(TransformScript((dir / "in.sql").string(), {"orders"}, (dir / "out.sql").string()),
+            TransformOutcome::kDone);
   EXPECT_EQ(ReadFile(dir / "out.sql"), kOrdersFrame +
                                            "create procedure [sp_msins_dboorders]\nas\nbegin\n"
                                            "insert into orders values (1)end\ngo\n");

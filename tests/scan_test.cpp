@@ -1,6 +1,6 @@
 // The scan: name cuts, framing, the collapse of blank lines, and the file handling of
 // TransformScript. The rewrites of each kind have their own tests.
-#include "script/scan.h"
+#include "rewrite/script_file.h"
 
 #include <gtest/gtest.h>
 
@@ -216,9 +216,9 @@ TEST(TransformScript, EmptyArgumentsFailBeforeTouchingFiles) {
   ScratchDir dir;
   WriteFile(dir / "in.sql", "create procedure [sp_msins_dboa]\n");
   const std::string in = (dir / "in.sql").string(), out = (dir / "out.sql").string();
-  EXPECT_FALSE(TransformScript("", {"a"}, out));
-  EXPECT_FALSE(TransformScript(in, {"a"}, ""));
-  EXPECT_FALSE(TransformScript(in, {}, out));
+  EXPECT_EQ(TransformScript("", {"a"}, out), TransformOutcome::kNotRun);
+  EXPECT_EQ(TransformScript(in, {"a"}, ""), TransformOutcome::kNotRun);
+  EXPECT_EQ(TransformScript(in, {}, out), TransformOutcome::kNotRun);
   EXPECT_FALSE(std::filesystem::exists(dir / "out.sql"));
 }
 
@@ -227,16 +227,14 @@ TEST(TransformScript, ReportsAFailedWrite) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   ScratchDir dir;
   WriteFile(dir / "in.sql", "text\ncreate procedure [sp_MSsel_x]\ngo\n");
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(TransformScript((dir / "in.sql").string(), {"a"}, "/dev/full"));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "file write error!!!\n");
+  EXPECT_EQ(TransformScript((dir / "in.sql").string(), {"a"}, "/dev/full"), TransformOutcome::kCannotWrite);
 }
 
 TEST(TransformScript, OutputMayBeTheInput) {
   ScratchDir dir;
   const std::string path = (dir / "script.sql").string();
   WriteFile(path, "Text\r\n\r\nMore\r\ncreate procedure [sp_MSsel_x]\r\nGO\r\n");
-  EXPECT_TRUE(TransformScript(path, {"a"}, path));
+  EXPECT_EQ(TransformScript(path, {"a"}, path), TransformOutcome::kDone);
   EXPECT_EQ(ReadFile(path), "text\nmore\r\ncreate procedure [sp_mssel_x]\r\ngo\r\n");
 }
 

@@ -1,5 +1,5 @@
 // Substring search over the script buffer, and the forward search that keeps its answer.
-#include "script/search.h"
+#include "rewrite/search.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "script/scan.h"
+#include "rewrite/script_file.h"
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);

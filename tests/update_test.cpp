@@ -1,6 +1,6 @@
 // The update rewrite: which form a procedure takes, what each form keeps, and the endings when
 // the markers are missing or out of order.
-#include "script/update.h"
+#include "rewrite/update.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "script/delete.h"
+#include "rewrite/delete.h"
 
 namespace {
 

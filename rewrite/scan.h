@@ -15,26 +15,13 @@
 #include <string>
 #include <string_view>
 
-#include "script/search.h"
+#include "rewrite/search.h"
 
 // Lower-case names of the tables that have no identity column, ordered byte-wise.
 using NoIdentityTableSet = std::set<std::string>;
 
-// Reads `inputPath` whole, rewrites it and writes the result to `outputPath`.
-//
-// Returns false, printing nothing, when a path or the set is empty. Returns false after
-// printing "file open error!!!" when the input cannot be read, after printing the
-// no-procedures message when the input holds no "create procedure " (the output is then not
-// touched), and after printing "file write error!!!" when the output cannot be created or a
-// write fails. Returns true otherwise. Malformed input that a cut cannot handle (the keyword at
-// the very end of the script, a procedure name shorter than nine bytes, an update procedure
-// whose kept block has no "go" after it) raises std::out_of_range; the output file is closed
-// on the way out and keeps what was written.
-bool TransformScript(const std::string& inputPath, NoIdentityTableSet tables,
-                     const std::string& outputPath);
-
-// Lower-cases A-Z in place; every other byte is left as it is.
-void LowerCaseScript(std::string& scriptText);
+// "create procedure ", with its trailing blank, opens every procedure.
+constexpr std::string_view kCreateKeyword = "create procedure ";
 
 // Scans a lower-cased script and writes the rewritten script to `out`. Same exceptions as
 // TransformScript; stops early when `out` fails.

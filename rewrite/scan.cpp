@@ -1,20 +1,14 @@
-#include "script/scan.h"
+#include "rewrite/scan.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <stdexcept>
-#include <vector>
 
-#include "cli/console.h"
-#include "script/delete.h"
-#include "script/insert.h"
-#include "script/update.h"
+#include "rewrite/delete.h"
+#include "rewrite/insert.h"
+#include "rewrite/update.h"
 
 namespace {
 
-constexpr std::string_view kCreateKeyword = "create procedure ";
 constexpr std::size_t kNameBytes = 127;
 
 // Where the last "]" and the last double quote stand before a limit, kept for a run of
@@ -199,83 +193,6 @@ class PieceOutput {
   std::size_t flushAt_ = kChunk;
 };
 
-// The output file's stream buffer takes pieces of a kilobyte or more straight to the system,
-// one call each; this one gathers them into large writes.
-class ChunkedOutputBuffer : public std::streambuf {
- public:
-  explicit ChunkedOutputBuffer(std::streambuf& file) : file_(file), buffer_(1 << 20) {
-    setp(buffer_.data(), buffer_.data() + buffer_.size());
-  }
-
- protected:
-  int_type overflow(int_type byte) override {
-    if (!Drain()) return traits_type::eof();
-    if (traits_type::eq_int_type(byte, traits_type::eof())) return traits_type::not_eof(byte);
-    *pptr() = traits_type::to_char_type(byte);
-    pbump(1);
-    return byte;
-  }
-
-  int sync() override { return Drain() ? 0 : -1; }
-
- private:
-  bool Drain() {
-    const std::streamsize count = pptr() - pbase();
-    setp(buffer_.data(), buffer_.data() + buffer_.size());
-    return file_.sputn(buffer_.data(), count) == count;
-  }
-
-  std::streambuf& file_;
-  std::vector<char> buffer_;
-};
-
-char LowerCaseByte(char byte) {
-  const unsigned char c = static_cast<unsigned char>(byte);
-  return static_cast<char>(static_cast<unsigned char>(c - 'A') < 26u ? c + 32 : c);
-}
-
-void LowerCaseBytes(char* bytes, std::size_t size) {
-  // Blocks of a fixed size, which the compiler turns into vector code also at -O2.
-  constexpr std::size_t kBlock = 64;
-  std::size_t i = 0;
-  for (; i + kBlock <= size; i += kBlock) {
-    for (std::size_t j = 0; j < kBlock; ++j) bytes[i + j] = LowerCaseByte(bytes[i + j]);
-  }
-  for (; i < size; ++i) bytes[i] = LowerCaseByte(bytes[i]);
-}
-
-// The whole input, lower-cased. Not a std::string, which would zero every byte before the
-// file's bytes overwrite them.
-struct ScriptBuffer {
-  std::unique_ptr<char[]> bytes;
-  std::size_t size = 0;
-  std::string_view Text() const { return std::string_view(bytes.get(), size); }
-};
-
-// Reads the whole file into `script`, lower-casing each megabyte as it arrives, while it is
-// still in the processor's cache. False when the file cannot be opened or read.
-bool ReadScriptFile(const std::string& path, ScriptBuffer& script) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || !in) return false;
-  script.size = static_cast<std::size_t>(size);
-  script.bytes.reset(new char[script.size]);
-  constexpr std::size_t kPiece = 1 << 20;
-  for (std::size_t done = 0; done < script.size;) {
-    const std::size_t count = std::min(kPiece, script.size - done);
-    in.read(script.bytes.get() + done, static_cast<std::streamsize>(count));
-    if (static_cast<std::size_t>(in.gcount()) != count) return false;
-    LowerCaseBytes(script.bytes.get() + done, count);
-    done += count;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool CutProcedureName(std::string_view scriptText, ProcedureFrame& frame) {
@@ -283,8 +200,6 @@ bool CutProcedureName(std::string_view scriptText, ProcedureFrame& frame) {
   NameSearches nameSearches;
   return CutProcedureName(scriptText, spMs, nameSearches, frame);
 }
-
-void LowerCaseScript(std::string& scriptText) { LowerCaseBytes(scriptText.data(), scriptText.size()); }
 
 bool WriteScriptPiece(std::ostream& out, std::string_view piece) {
   if (out.fail()) return false;
@@ -336,38 +251,4 @@ void ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, s
         return;
     }
   }
-}
-
-bool TransformScript(const std::string& inputPath, NoIdentityTableSet tables,
-                     const std::string& outputPath) {
-  if (inputPath.empty() || outputPath.empty() || tables.empty()) return false;
-  ScriptBuffer script;
-  if (!ReadScriptFile(inputPath, script)) {
-    ConsoleWriteLine("file open error!!!");
-    return false;
-  }
-  const std::string_view scriptText = script.Text();
-  if (FindText(scriptText, kCreateKeyword) == kNotFound) {
-    ConsoleWriteLine("input file " + inputPath +
-                     " input file has no replication procedures or not in ascii coding");
-    return false;
-  }
-  std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
-  if (out.is_open()) {
-    ChunkedOutputBuffer chunks(*out.rdbuf());
-    std::ostream chunked(&chunks);
-    try {
-      ScanScript(scriptText, tables, chunked);
-    } catch (...) {
-      chunked.flush();  // the file keeps what was written
-      throw;
-    }
-    if (!chunked.flush()) out.setstate(std::ios::badbit);
-    out.close();
-  }
-  if (out.fail()) {
-    ConsoleWriteLine("file write error!!!");
-    return false;
-  }
-  return true;
 }

@@ -1,4 +1,4 @@
-#include "script/insert.h"
+#include "rewrite/insert.h"
 
 #include <algorithm>
 #include <initializer_list>

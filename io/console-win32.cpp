@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli/console.h"
+#include "io/console.h"
 
 // Wide text is converted here rather than by printf("%ls"): in the runtime's "C" locale that
 // stops at the first character beyond Latin-1 and drops the rest, as a localised system

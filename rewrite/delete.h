@@ -1,6 +1,6 @@
 #pragma once
 
-#include "script/scan.h"
+#include "rewrite/scan.h"
 
 // Rewrites the delete procedure at the start of scan.scriptText, which begins with
 // "create procedure ".

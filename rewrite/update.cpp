@@ -1,4 +1,4 @@
-#include "script/update.h"
+#include "rewrite/update.h"
 
 #include <stdexcept>
 

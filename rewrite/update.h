@@ -1,6 +1,6 @@
 #pragma once
 
-#include "script/scan.h"
+#include "rewrite/scan.h"
 
 // Rewrites the update procedure at the start of scan.scriptText, after writing its framing.
 //

@@ -1,6 +1,6 @@
 // The narrow side of the console, the same on every platform; each platform's console file
 // converts wide text and hands it here.
-#include "cli/console.h"
+#include "io/console.h"
 
 #include <cstdio>
 

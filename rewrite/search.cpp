@@ -1,4 +1,4 @@
-#include "script/search.h"
+#include "rewrite/search.h"
 
 #include <algorithm>
 #include <array>
