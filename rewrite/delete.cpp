@@ -1,8 +1,15 @@
 #include "rewrite/delete.h"
 
+// The comment opens at the first "if @@rowcount = 0". When the first "20598" after it ends
+// its line and no "begin" stands between them, the comment closes right after the number.
+// Otherwise (the rest of the number's line is not blank, or a "begin" comes first) the number
+// sits in a statement of a Begin ... End block, and the comment closes right after the last
+// non-blank byte before the final "end" line: of the lines after the number's line and before
+// the first line after the test that holds "go" alone, the last whose first word is "end". A
+// number past that "go" line belongs to another procedure, and the procedure is copied.
+
 namespace {
 
-constexpr std::string_view kGo = "go";
 constexpr std::string_view kErrorNumber = "20598";
 constexpr std::string_view kOpeningMarker = "/*-D- ";
 constexpr std::string_view kClosingText = " -D-*/\n \n ";
@@ -66,7 +73,7 @@ bool LineEndsAt(std::string_view afterNumber, std::size_t nonBlank) {
 
 // Where the comment that opens at the test ends, as an offset into `fromTest`, which begins
 // with the test; kNotFound when the procedure is to be copied unchanged.
-std::size_t CommentEnd(ScriptSearches& searches, std::string_view fromTest) {
+std::size_t CommentEnd(DeleteSearches& searches, std::string_view fromTest) {
   // Peer-to-peer procedures test the row count without raising 20598.
   const std::size_t number = searches.errorNumber.In(fromTest);
   if (number == kNotFound) return kNotFound;
@@ -97,26 +104,27 @@ std::size_t CommentEnd(ScriptSearches& searches, std::string_view fromTest) {
 // Writes scriptText[0, count) followed by `marker` and drops those bytes. The marker holds no
 // carriage return, so no blank-line run can span the two, and writing them one after the other
 // gives the bytes of writing them as one piece without copying the procedure.
-bool WriteWithMarker(ScriptScan& scan, std::size_t count, std::string_view marker) {
-  return WriteAndAdvance(scan, count) && WriteScriptPiece(scan.out, marker);
+bool WriteWithMarker(ScriptCursor& cursor, std::size_t count, std::string_view marker) {
+  return WriteAndAdvance(cursor, count) && WriteScriptPiece(cursor.out, marker);
 }
 
 }  // namespace
 
-ProcedureEnding RewriteDeleteProcedure(ScriptScan& scan, const ProcedureFrame& frame) {
-  const std::size_t test = scan.searches.rowcountTest.In(scan.scriptText);
-  std::size_t go = FindText(scan.scriptText, kGo);
+ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
+                                       DeleteSearches& searches) {
+  const std::size_t test = searches.rowcountTest.In(cursor.rest);
+  std::size_t go = FindText(cursor.rest, kGo);
   if (test != kNotFound && go != kNotFound && go > test) {
-    const std::size_t close = CommentEnd(scan.searches, scan.scriptText.substr(test));
+    const std::size_t close = CommentEnd(searches, cursor.rest.substr(test));
     if (close != kNotFound) {
-      if (!WriteProcedureFraming(scan, frame) || !WriteWithMarker(scan, test, kOpeningMarker) ||
-          !WriteWithMarker(scan, close, kClosingText)) {
+      if (!WriteFraming(cursor, frame) || !WriteWithMarker(cursor, test, kOpeningMarker) ||
+          !WriteWithMarker(cursor, close, kClosingText)) {
         return ProcedureEnding::kStop;
       }
-      go = FindText(scan.scriptText, kGo);
+      go = FindText(cursor.rest, kGo);
     }
   }
   if (go == kNotFound || go == 0) return ProcedureEnding::kPassRestAndStop;
-  return WriteAndAdvance(scan, go + kGo.size()) ? ProcedureEnding::kNextProcedure
-                                                : ProcedureEnding::kStop;
+  return WriteAndAdvance(cursor, go + kGo.size()) ? ProcedureEnding::kNextProcedure
+                                                  : ProcedureEnding::kStop;
 }

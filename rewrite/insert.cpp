@@ -31,7 +31,7 @@ bool FindInsertMarkers(std::string_view text, InsertMarkers& markers) {
   const std::size_t beginPos = FindText(text, "begin");
   markers.insertPos = FindText(text, "insert");
   markers.endPos = FindText(text, "\nend");
-  markers.goPos = FindText(text, "go");
+  markers.goPos = FindText(text, kGo);
   return beginPos != kNotFound && markers.insertPos != kNotFound && markers.endPos != kNotFound &&
          markers.goPos != kNotFound && beginPos < markers.insertPos &&
          markers.insertPos < markers.endPos && markers.endPos < markers.goPos;
@@ -39,34 +39,37 @@ bool FindInsertMarkers(std::string_view text, InsertMarkers& markers) {
 
 }  // namespace
 
-ProcedureEnding RewriteInsertProcedure(ScriptScan& scan, const ProcedureFrame& frame) {
-  if (!WriteProcedureFraming(scan, frame)) return ProcedureEnding::kStop;
+ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
+                                       const NoIdentityTableSet& tables, InsertSearches& searches) {
+  if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
   // A procedure that already switches is left as it is: the text from the switch on reaches
   // the output with the text before the next procedure. Tested before the other searches,
   // which could otherwise run to the end of the script for every procedure.
-  const std::size_t identityPos = scan.searches.identityInsert.In(scan.scriptText);
+  const std::size_t identityPos = searches.identityInsert.In(cursor.rest);
   if (identityPos != kNotFound) {
-    return WriteAndAdvance(scan, identityPos) ? ProcedureEnding::kNextProcedure
-                                              : ProcedureEnding::kStop;
+    return WriteAndAdvance(cursor, identityPos) ? ProcedureEnding::kNextProcedure
+                                                : ProcedureEnding::kStop;
   }
 
   InsertMarkers markers;
-  if (!FindInsertMarkers(scan.scriptText, markers)) return ProcedureEnding::kPassRestAndStop;
+  if (!FindInsertMarkers(cursor.rest, markers)) return ProcedureEnding::kPassRestAndStop;
 
   std::string onLine, offLine;
-  if (!scan.tables.contains(frame.tableName)) {
+  if (!tables.contains(frame.tableName)) {
     onLine = IdentitySwitchLine(frame.tableName, "ON");
     offLine = IdentitySwitchLine(frame.tableName, "OFF");
   }
-  const std::string_view text = scan.scriptText;
+  const std::string_view text = cursor.rest;
   const std::string_view statement =
       text.substr(markers.insertPos, markers.endPos - markers.insertPos);
   for (std::string_view piece : {text.substr(0, markers.insertPos), std::string_view(onLine),
                                  statement, std::string_view(offLine), kProcedureEnd}) {
-    if (!WriteScriptPiece(scan.out, piece)) return ProcedureEnding::kStop;
+    if (!WriteScriptPiece(cursor.out, piece)) return ProcedureEnding::kStop;
   }
-  // The line end after "go" goes too; a script that ends right after "go" leaves nothing.
-  scan.scriptText.remove_prefix(std::min(markers.goPos + 3, text.size()));
+  // The "go" goes, and the byte after it, which ends its line (or is the CR of a CR LF); a
+  // script that ends sooner leaves nothing.
+  const std::size_t afterGoLineByte = markers.goPos + kGo.size() + 1;
+  cursor.rest.remove_prefix(std::min(afterGoLineByte, text.size()));
   return ProcedureEnding::kNextProcedure;
 }

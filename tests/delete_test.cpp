@@ -248,9 +248,9 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
     ProcedureFrame frame;
     ASSERT_TRUE(CutProcedureName(*limit.script, frame));
     frame.objectCommentFollows = false;
-    const NoIdentityTableSet tables{"a"};
-    ScriptScan scan{*limit.script, out, tables, {}};
-    EXPECT_EQ(RewriteDeleteProcedure(scan, frame), limit.ending);
+    ScriptCursor cursor{*limit.script, out};
+    DeleteSearches searches;
+    EXPECT_EQ(RewriteDeleteProcedure(cursor, frame, searches), limit.ending);
     const std::string& full = limit.script == &rewritten ? output : unchanged;
     EXPECT_EQ(buffer.bytes(), full.substr(0, limit.bytes));
   }
@@ -260,9 +260,9 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
   failed.setstate(std::ios::badbit);
   ProcedureFrame frame;
   ASSERT_TRUE(CutProcedureName(unchanged, frame));
-  const NoIdentityTableSet tables{"a"};
-  ScriptScan scan{unchanged, failed, tables, {}};
-  EXPECT_EQ(RewriteDeleteProcedure(scan, frame), ProcedureEnding::kStop);
+  ScriptCursor cursor{unchanged, failed};
+  DeleteSearches searches;
+  EXPECT_EQ(RewriteDeleteProcedure(cursor, frame, searches), ProcedureEnding::kStop);
   EXPECT_EQ(failed.str(), "");
 }
 

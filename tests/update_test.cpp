@@ -213,13 +213,13 @@ TEST(RewriteUpdateProcedure, RefusedWriteStops) {
   for (const auto& c : cases) {
     LimitedBuffer buffer(c.capacity);
     std::ostream out(&buffer);
-    const NoIdentityTableSet tables{"placeholder"};
-    ScriptScan scan{c.script, out, tables, {}};
+    ScriptCursor cursor{c.script, out};
     ProcedureFrame frame;
     ASSERT_TRUE(CutProcedureName(c.script, frame));
-    EXPECT_EQ(RewriteUpdateProcedure(scan, frame), c.ending) << c.label;
+    UpdateSearches searches;
+    EXPECT_EQ(RewriteUpdateProcedure(cursor, frame, searches), c.ending) << c.label;
     if (c.ending == ProcedureEnding::kNextProcedure) {
-      EXPECT_TRUE(scan.scriptText.starts_with("go\n")) << c.label;
+      EXPECT_TRUE(cursor.rest.starts_with("go\n")) << c.label;
     }
   }
 }

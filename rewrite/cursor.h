@@ -1,0 +1,38 @@
+// The output cursor: the rest of the script still to be handled and the stream that the
+// rewritten script goes to. Every byte reaches the output through WriteScriptPiece.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string_view>
+
+#include "rewrite/name.h"
+
+// The letters of the batch separator.
+constexpr std::string_view kGo = "go";
+
+struct ScriptCursor {
+  std::string_view rest;  // the script from the current position to its end; a rewrite
+                          // starts with it at "create procedure " and shortens it from the front
+  std::ostream& out;
+};
+
+// How the handling of one procedure ends.
+enum class ProcedureEnding {
+  kNextProcedure,    // the scan goes on with the shortened rest
+  kStop,             // the scan ends; nothing more is written
+  kPassRestAndStop,  // the rest is written unchanged and the scan ends
+};
+
+// Writes one piece of output. Within the piece, every run of CR LF CR LF becomes a single LF,
+// always taking the first run from the start of the piece again, so that three CR LF pairs
+// leave LF CR LF and four leave LF LF. Returns false, writing nothing, when the stream has
+// already failed; an empty piece writes nothing and returns true.
+bool WriteScriptPiece(std::ostream& out, std::string_view piece);
+
+// Writes rest[0, count) and drops it from the rest. Returns false when refused.
+bool WriteAndAdvance(ScriptCursor& cursor, std::size_t count);
+
+// Writes the object header (only when no object comment follows) and the drop preamble.
+// Returns false when a write is refused.
+bool WriteFraming(ScriptCursor& cursor, const ProcedureFrame& frame);
