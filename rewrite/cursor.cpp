@@ -104,3 +104,7 @@ bool WriteAndAdvance(ScriptCursor& cursor, std::size_t count) {
   cursor.rest.remove_prefix(std::min(count, cursor.rest.size()));
   return true;
 }
+
+ProcedureEnding CopyThroughGo(ScriptCursor& cursor, std::size_t goPos) {
+  return NextUnlessRefused(WriteAndAdvance(cursor, goPos + kGo.size()));
+}

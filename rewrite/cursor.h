@@ -19,10 +19,14 @@ struct ScriptCursor {
 
 // How the handling of one procedure ends.
 enum class ProcedureEnding {
-  kNextProcedure,    // the scan goes on with the shortened rest
-  kStop,             // the scan ends; nothing more is written
-  kPassRestAndStop,  // the rest is written unchanged and the scan ends
+  kNextProcedure,  // the scan goes on with the shortened rest
+  kStop,           // a write was refused: the scan ends and nothing more is written
 };
+
+// kNextProcedure when the writes of a procedure went through, kStop when one was refused.
+inline ProcedureEnding NextUnlessRefused(bool written) {
+  return written ? ProcedureEnding::kNextProcedure : ProcedureEnding::kStop;
+}
 
 // Writes one piece of output. Within the piece, every run of CR LF CR LF becomes a single LF,
 // always taking the first run from the start of the piece again, so that three CR LF pairs
@@ -32,6 +36,11 @@ bool WriteScriptPiece(std::ostream& out, std::string_view piece);
 
 // Writes rest[0, count) and drops it from the rest. Returns false when refused.
 bool WriteAndAdvance(ScriptCursor& cursor, std::size_t count);
+
+// Writes the rest unchanged through the letters of the GO line at `goPos` (through the end of
+// the script when `goPos` is the rest's size) and drops what was written: kNextProcedure, or
+// kStop when the write is refused.
+ProcedureEnding CopyThroughGo(ScriptCursor& cursor, std::size_t goPos);
 
 // Writes the object header (only when no object comment follows) and the drop preamble.
 // Returns false when a write is refused.

@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace {
 
+constexpr std::string_view kInsert = "insert";
+constexpr std::string_view kInto = "into";
+constexpr std::string_view kLineEnd = "\nend";  // the line feed before the procedure's "end"
 constexpr std::string_view kIdentityInsert = "set identity_insert ";
 constexpr std::string_view kProcedureEnd = "end\ngo\n";
+constexpr std::string_view kDefaultOwner = "dbo";
+constexpr std::size_t kMostNameParts = 3;  // database, owner, table
 
 // "\tset identity_insert  <table> ON\n\n": the keyword's own blank and the line's blank make
 // two before the table name.
@@ -18,58 +24,155 @@ std::string IdentitySwitchLine(const std::string& tableName, std::string_view st
   return line;
 }
 
-// Positions of the insert statement's landmarks: each the first occurrence in the text.
-struct InsertMarkers {
+bool IsSeparator(char byte) { return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n'; }
+
+// Bytes of a bare name: letters (the text is lower case), digits, _ @ # $ and every byte from
+// 0x80, which belongs to a letter of some code page.
+bool IsWordByte(char byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') || byte == '_' || byte == '@' ||
+         byte == '#' || byte == '$' || static_cast<unsigned char>(byte) >= 0x80;
+}
+
+// Whether a name may be written without brackets: a word that does not start with a digit or $.
+bool CanStandBare(std::string_view name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(), IsWordByte) &&
+         !(name[0] >= '0' && name[0] <= '9') && name[0] != '$';
+}
+
+// Whether `word` stands at `at` as a whole word.
+bool WordAt(std::string_view text, std::size_t at, std::string_view word) {
+  const std::string_view rest = text.substr(at);
+  return rest.starts_with(word) && (rest.size() == word.size() || !IsWordByte(rest[word.size()]));
+}
+
+// Skips separators from `at`; true when at least one was there or a quoted name follows.
+bool SkipToName(std::string_view text, std::size_t& at) {
+  const std::size_t start = at;
+  while (at < text.size() && IsSeparator(text[at])) ++at;
+  return at > start || (at < text.size() && (text[at] == '[' || text[at] == '"'));
+}
+
+// One part of a name at `at`: its text without quoting ("]]" read as "]", a doubled double
+// quote as one), with `at` moved past it. False when no part, or an empty one, stands there.
+bool ReadNamePart(std::string_view text, std::size_t& at, std::string& part) {
+  part.clear();
+  if (at >= text.size()) return false;
+  const char open = text[at];
+  if (open == '[' || open == '"') {
+    const char close = open == '[' ? ']' : '"';
+    for (std::size_t i = at + 1; i < text.size(); ++i) {
+      if (text[i] != close) {
+        part += text[i];
+      } else if (i + 1 < text.size() && text[i + 1] == close) {
+        part += close;
+        ++i;
+      } else {
+        at = i + 1;
+        return !part.empty();
+      }
+    }
+    return false;  // the quoting does not close
+  }
+  const std::size_t start = at;
+  while (at < text.size() && IsWordByte(text[at])) ++at;
+  part = std::string(text.substr(start, at - start));
+  return !part.empty();
+}
+
+// Positions of the insert statement in a procedure, and its target.
+struct InsertStatement {
   std::size_t insertPos;
-  std::size_t endPos;  // the line feed of "\nend"
-  std::size_t goPos;
+  std::size_t endPos;  // the line feed of the "\nend" after the statement
+  bool concurrentSnapshot;
+  InsertTarget target;
 };
 
-// True when "begin", "insert", "\nend" and "go" are all found, in this order. Each search stops
-// at its first match, so on success none of them has looked past "go".
-bool FindInsertMarkers(std::string_view text, InsertMarkers& markers) {
-  const std::size_t beginPos = FindText(text, "begin");
-  markers.insertPos = FindText(text, "insert");
-  markers.endPos = FindText(text, "\nend");
-  markers.goPos = FindText(text, kGo);
-  return beginPos != kNotFound && markers.insertPos != kNotFound && markers.endPos != kNotFound &&
-         markers.goPos != kNotFound && beginPos < markers.insertPos &&
-         markers.insertPos < markers.endPos && markers.endPos < markers.goPos;
+// True when "begin" comes before the first "insert", a "\nend" follows it and the statement
+// between has a readable target. The concurrent-snapshot form has a "\nend" (of its update
+// branch) before "insert"; its statement then ends at the first "\nend" after "insert".
+bool FindInsertStatement(std::string_view procedure, InsertStatement& statement) {
+  const std::size_t beginPos = FindText(procedure, "begin");
+  statement.insertPos = FindText(procedure, kInsert);
+  if (beginPos == kNotFound || statement.insertPos == kNotFound || beginPos > statement.insertPos) {
+    return false;
+  }
+  const std::size_t firstEnd = FindText(procedure, kLineEnd);
+  statement.concurrentSnapshot = firstEnd < statement.insertPos;
+  if (statement.concurrentSnapshot) {
+    const std::size_t end = FindText(procedure.substr(statement.insertPos), kLineEnd);
+    statement.endPos = end == kNotFound ? kNotFound : statement.insertPos + end;
+  } else {
+    statement.endPos = firstEnd;
+  }
+  if (statement.endPos == kNotFound) return false;
+  return ReadInsertTarget(
+      procedure.substr(statement.insertPos, statement.endPos - statement.insertPos), statement.target);
 }
 
 }  // namespace
+
+bool ReadInsertTarget(std::string_view statement, InsertTarget& target) {
+  if (!statement.starts_with(kInsert)) return false;
+  std::size_t at = kInsert.size();
+  if (!SkipToName(statement, at)) return false;
+  if (WordAt(statement, at, kInto)) {
+    at += kInto.size();
+    if (!SkipToName(statement, at)) return false;
+  }
+  const std::size_t nameStart = at;
+  std::size_t lastPartStart = at;
+  std::vector<std::string> parts(1);
+  while (ReadNamePart(statement, at, parts.back())) {
+    if (at >= statement.size() || statement[at] != '.') break;
+    lastPartStart = ++at;
+    parts.emplace_back();
+  }
+  if (parts.back().empty() || parts.size() > kMostNameParts) return false;
+  target.table = parts.back();
+  const bool defaultOwner = parts.size() == 1 || (parts.size() == 2 && parts[0] == kDefaultOwner);
+  const std::size_t written = defaultOwner ? lastPartStart : nameStart;
+  if (defaultOwner && CanStandBare(target.table)) {
+    target.switchName = target.table;
+  } else {
+    target.switchName = std::string(statement.substr(written, at - written));
+  }
+  return true;
+}
 
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
                                        const NoIdentityTableSet& tables, InsertSearches& searches) {
   if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
   // A procedure that already switches is left as it is: the text from the switch on reaches
-  // the output with the text before the next procedure. Tested before the other searches,
-  // which could otherwise run to the end of the script for every procedure.
+  // the output with the text before the next procedure.
   const std::size_t identityPos = searches.identityInsert.In(cursor.rest);
-  if (identityPos != kNotFound) {
-    return WriteAndAdvance(cursor, identityPos) ? ProcedureEnding::kNextProcedure
-                                                : ProcedureEnding::kStop;
+  if (identityPos < frame.goPos) {
+    return NextUnlessRefused(WriteAndAdvance(cursor, identityPos));
   }
 
-  InsertMarkers markers;
-  if (!FindInsertMarkers(cursor.rest, markers)) return ProcedureEnding::kPassRestAndStop;
+  const std::string_view text = cursor.rest;
+  InsertStatement statement;
+  if (!FindInsertStatement(text.substr(0, frame.goPos), statement)) return CopyThroughGo(cursor, frame.goPos);
 
   std::string onLine, offLine;
-  if (!tables.contains(frame.tableName)) {
-    onLine = IdentitySwitchLine(frame.tableName, "ON");
-    offLine = IdentitySwitchLine(frame.tableName, "OFF");
+  if (!tables.contains(statement.target.table)) {
+    onLine = IdentitySwitchLine(statement.target.switchName, "ON");
+    offLine = IdentitySwitchLine(statement.target.switchName, "OFF");
   }
-  const std::string_view text = cursor.rest;
-  const std::string_view statement =
-      text.substr(markers.insertPos, markers.endPos - markers.insertPos);
-  for (std::string_view piece : {text.substr(0, markers.insertPos), std::string_view(onLine),
-                                 statement, std::string_view(offLine), kProcedureEnd}) {
+  // The plain form ends with a fixed "end" and GO line in place of its own, and drops the byte
+  // after the letters "go" too (the line feed, or the CR of a CR LF); the concurrent-snapshot
+  // form keeps its own end of the else branch and of the procedure.
+  const std::size_t tail = statement.endPos + 1;
+  const std::string_view ending = statement.concurrentSnapshot
+                                      ? text.substr(tail, frame.goPos + kGo.size() - tail)
+                                      : kProcedureEnd;
+  const std::size_t consumed = frame.goPos + kGo.size() + (statement.concurrentSnapshot ? 0 : 1);
+  for (std::string_view piece :
+       {text.substr(0, statement.insertPos), std::string_view(onLine),
+        text.substr(statement.insertPos, statement.endPos - statement.insertPos),
+        std::string_view(offLine), ending}) {
     if (!WriteScriptPiece(cursor.out, piece)) return ProcedureEnding::kStop;
   }
-  // The "go" goes, and the byte after it, which ends its line (or is the CR of a CR LF); a
-  // script that ends sooner leaves nothing.
-  const std::size_t afterGoLineByte = markers.goPos + kGo.size() + 1;
-  cursor.rest.remove_prefix(std::min(afterGoLineByte, text.size()));
+  cursor.rest.remove_prefix(std::min(consumed, text.size()));
   return ProcedureEnding::kNextProcedure;
 }

@@ -14,17 +14,35 @@ struct InsertSearches {
   ForwardSearch identityInsert{"set identity_insert "};
 };
 
+// The table an insert statement writes to, read from the text that starts with "insert":
+// blanks (line ends included), an optional word "into", then a name of one to three parts,
+// each [bracketed], "quoted" or bare, joined by ".".
+struct InsertTarget {
+  std::string table;       // the last part without its quoting ("]]" read as "]"): the name
+                           // the table set holds
+  std::string switchName;  // how the identity switch names it: the last part alone when the
+                           // owner is dbo or absent (bare where it can stand bare), otherwise
+                           // the target as written
+};
+
+// Reads the target of the insert statement at the start of `statement`. False when there is no
+// readable target (no blank after "insert", more than three parts, an empty part).
+bool ReadInsertTarget(std::string_view statement, InsertTarget& target);
+
 // Rewrites the insert procedure at the start of cursor.rest, which begins with
-// "create procedure ". Writes the framing first, then:
-// - when "set identity_insert " stands anywhere in the rest of the script, the text before it,
-//   leaving the rest at it (kNextProcedure);
-// - otherwise, when the first "begin", "insert", "\nend" and "go" of the rest are all found and
-//   in that order, the text before "insert", the switch-on line
-//   "\tset identity_insert  <table> ON\n\n", the insert statement (up to the line feed before
-//   "end"), the switch-off line (the same with OFF) and "end\ngo\n", leaving the rest one byte
-//   after the line's "go", or empty when fewer bytes remain (kNextProcedure). The switch lines
-//   are written only when the table is not in `tables`;
-// - otherwise nothing more (kPassRestAndStop).
-// A refused write ends with kStop.
+// "create procedure " and ends at frame.goPos. Writes the framing first, then:
+// - when the procedure holds "set identity_insert ", the text before it, leaving the rest at it;
+// - when "begin" comes before the first "insert" and a "\nend" follows it, and the insert
+//   statement [insert, "\nend") has a readable target: the text before "insert", the switch-on
+//   line "\tset identity_insert  <table> ON\n\n", the statement, the switch-off line (the same
+//   with OFF), then
+//   - when the first "\nend" of the procedure comes after "insert" (the plain form): "end\ngo\n",
+//     leaving the rest one byte after the letters "go" of the GO line;
+//   - otherwise (the concurrent-snapshot form, whose insert stands in the else branch of an
+//     "if exists ... update"): the procedure from the "end" after the statement through the
+//     letters of its GO line, as it stands.
+//   The switch lines are written only when the target table is not in `tables`;
+// - otherwise the procedure unchanged through its GO line.
+// Ends with kNextProcedure, or kStop when a write is refused.
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
                                        const NoIdentityTableSet& tables, InsertSearches& searches);

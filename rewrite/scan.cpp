@@ -5,12 +5,17 @@
 #include "rewrite/cursor.h"
 #include "rewrite/delete.h"
 #include "rewrite/name.h"
+#include "rewrite/tsql.h"
 #include "rewrite/update.h"
 
 namespace {
 
 // The searches of one scan whose answers are kept from one procedure to the next.
 struct ScanSearches {
+  explicit ScanSearches(std::string_view script) : createKeyword(script, kCreateKeyword) {}
+
+  CodeSearch createKeyword;
+  ForwardSearch goLine;
   ForwardSearch objectComment{"/****** object"};
   NameSearches name;
   DeleteSearches deletes;
@@ -18,24 +23,29 @@ struct ScanSearches {
   UpdateSearches updates;
 };
 
+// Hands the procedure at the start of the rest to the rewrite for its kind. A procedure that is
+// not a replication procedure, or of another kind, is copied unchanged through its GO line.
 ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& tables,
                                 ScanSearches& searches) {
+  const std::size_t goLine = searches.goLine.In(cursor.rest, FindGoLine);
+  const std::size_t goPos = goLine == kNotFound ? cursor.rest.size() : goLine;
   ProcedureFrame frame;
-  if (!CutProcedureName(cursor.rest, searches.name, frame)) return ProcedureEnding::kPassRestAndStop;
+  if (!CutProcedureName(cursor.rest, searches.name, frame)) return CopyThroughGo(cursor, goPos);
+  frame.goPos = goPos;
   frame.objectCommentFollows = searches.objectComment.In(cursor.rest) != kNotFound;
   if (frame.procKind == "del") return RewriteDeleteProcedure(cursor, frame, searches.deletes);
   if (frame.procKind == "ins") return RewriteInsertProcedure(cursor, frame, tables, searches.inserts);
   if (frame.procKind == "upd") return RewriteUpdateProcedure(cursor, frame, searches.updates);
-  return ProcedureEnding::kPassRestAndStop;
+  return CopyThroughGo(cursor, goPos);
 }
 
 }  // namespace
 
 void ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out) {
   ScriptCursor cursor{scriptText, out};
-  ScanSearches searches;
+  ScanSearches searches(scriptText);
   while (!cursor.rest.empty()) {
-    const std::size_t keyword = FindText(cursor.rest, kCreateKeyword);
+    const std::size_t keyword = searches.createKeyword.In(cursor.rest);
     if (keyword == kNotFound) {
       WriteScriptPiece(out, cursor.rest);
       return;
@@ -44,14 +54,6 @@ void ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, s
       throw std::out_of_range("create keyword at the end of the script");  // before any write
     }
     if (!WriteAndAdvance(cursor, keyword)) return;
-    switch (HandleProcedure(cursor, tables, searches)) {
-      case ProcedureEnding::kNextProcedure:
-        break;
-      case ProcedureEnding::kStop:
-        return;
-      case ProcedureEnding::kPassRestAndStop:
-        WriteScriptPiece(out, cursor.rest);
-        return;
-    }
+    if (HandleProcedure(cursor, tables, searches) == ProcedureEnding::kStop) return;
   }
 }

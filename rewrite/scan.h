@@ -1,6 +1,8 @@
-// The scan: finds each "create procedure " of a lower-cased script, copies the text before it,
-// cuts the procedure's name and kind and hands the procedure to the rewrite for its kind
-// (delete.h, insert.h, update.h), until the script ends.
+// The scan: finds each "create procedure " that stands in code (not in a comment, a string or
+// a quoted name) of a lower-cased script, copies the text before it, cuts the procedure's name
+// and kind and hands the procedure, which ends at its GO line, to the rewrite for its kind
+// (delete.h, insert.h, update.h), until the script ends. Other procedures are copied as they
+// stand through their GO line; one procedure never ends the scan.
 //
 // The scan and the rewrites advance views into the one script buffer and never copy the rest
 // of it. Searches that may run to the end of the script keep their answer while it lies ahead
@@ -14,7 +16,5 @@
 
 // Writes the rewritten form of `scriptText`, which is lower case, to `out`. Text after the last
 // procedure is written too. Stops early, without a word, when `out` fails. Throws
-// std::out_of_range on malformed input that a cut cannot handle: the keyword at the very end
-// of the script, a procedure name shorter than nine bytes, an update procedure whose kept
-// block has no "go" after it.
+// std::out_of_range when the create keyword is the very end of the script.
 void ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out);

@@ -1,34 +1,30 @@
 #include "rewrite/update.h"
 
-#include <stdexcept>
-
 namespace {
 
 constexpr std::string_view kUpdate = "update";
 
-// From "if substring" (at substringPos, before the first "update" at updatePos): writes the
-// head, drops the test with the first update statement and its "@@rowcount" check, and
-// writes the block from the next "begin" up to the next "go".
-ProcedureEnding RewriteIfSubstringForm(ScriptCursor& cursor, std::size_t substringPos, std::size_t updatePos) {
-  if (!WriteAndAdvance(cursor, substringPos)) return ProcedureEnding::kStop;
-  cursor.rest.remove_prefix(updatePos - substringPos);
+// Where the kept block of the "if substring" form starts in `procedure`: the first "begin"
+// after the first update (at updatePos) when a "@@rowcount" comes before it; kNotFound
+// otherwise.
+std::size_t FindKeptBlock(std::string_view procedure, std::size_t updatePos) {
+  const std::string_view fromUpdate = procedure.substr(updatePos);
+  const std::size_t rowcountPos = FindText(fromUpdate, "@@rowcount");
+  const std::size_t beginPos = FindText(fromUpdate, "begin");
+  if (rowcountPos == kNotFound || beginPos == kNotFound || beginPos <= rowcountPos) return kNotFound;
+  return updatePos + beginPos;
+}
 
-  const std::size_t beginPos = FindText(cursor.rest, "begin");
-  const std::size_t rowcountPos = FindText(cursor.rest, "@@rowcount");
-  const std::size_t goPos = FindText(cursor.rest, kGo);
-  if (rowcountPos == kNotFound || beginPos == kNotFound || beginPos <= rowcountPos ||
-      goPos == kNotFound || goPos <= rowcountPos) {
-    return ProcedureEnding::kPassRestAndStop;
-  }
-  cursor.rest.remove_prefix(beginPos);
-
-  // The "go" above may stand before the kept "begin"; then this one may be missing, and the
-  // block runs to the end of the script.
-  const std::size_t blockEnd = FindText(cursor.rest, kGo);
-  if (!WriteScriptPiece(cursor.out, cursor.rest.substr(0, blockEnd))) return ProcedureEnding::kStop;
-  if (blockEnd == kNotFound) throw std::out_of_range("no \"go\" after the kept block of an update procedure");
-  cursor.rest.remove_prefix(blockEnd);
-  return ProcedureEnding::kNextProcedure;
+// The "if substring" form, whose test stands at substringPos before the first update at
+// updatePos: writes the head up to the test, drops the test with the first update statement and
+// its "@@rowcount" check, and writes the kept block up to the GO line.
+ProcedureEnding RewriteIfSubstringForm(ScriptCursor& cursor, std::size_t goPos,
+                                       std::size_t substringPos, std::size_t updatePos) {
+  const std::size_t keptFrom = FindKeptBlock(cursor.rest.substr(0, goPos), updatePos);
+  if (keptFrom == kNotFound) return CopyThroughGo(cursor, goPos);
+  if (!WriteScriptPiece(cursor.out, cursor.rest.substr(0, substringPos))) return ProcedureEnding::kStop;
+  cursor.rest.remove_prefix(keptFrom);
+  return NextUnlessRefused(WriteAndAdvance(cursor, goPos - keptFrom));
 }
 
 }  // namespace
@@ -37,18 +33,11 @@ ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFram
                                        UpdateSearches& searches) {
   if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
+  const std::size_t updatePos = FindText(cursor.rest.substr(0, frame.goPos), kUpdate);
   // "if substring" usually stands far ahead or nowhere, so its answer is kept across procedures.
   const std::size_t substringPos = searches.ifSubstring.In(cursor.rest);
-  const std::size_t updatePos = FindText(cursor.rest, kUpdate);
-  const std::size_t goPos = FindText(cursor.rest, kGo);
-  if (updatePos == kNotFound || goPos == kNotFound || goPos <= updatePos) {
-    return ProcedureEnding::kPassRestAndStop;
-  }
-  if (substringPos < updatePos) return RewriteIfSubstringForm(cursor, substringPos, updatePos);
-  if (substringPos != kNotFound && substringPos < goPos) return ProcedureEnding::kPassRestAndStop;
-
-  // Every other update procedure, the principal-roles ones (sp_msupd_wfxprincipalroles,
-  // sp_msupd_dbowfxprincipalroles) included, is copied up to its first "go".
-  if (!WriteAndAdvance(cursor, goPos)) return ProcedureEnding::kStop;
-  return ProcedureEnding::kNextProcedure;
+  if (updatePos == kNotFound) return CopyThroughGo(cursor, frame.goPos);
+  if (substringPos < updatePos) return RewriteIfSubstringForm(cursor, frame.goPos, substringPos, updatePos);
+  if (substringPos < frame.goPos) return CopyThroughGo(cursor, frame.goPos);
+  return NextUnlessRefused(WriteAndAdvance(cursor, frame.goPos));
 }

@@ -12,17 +12,6 @@
 
 namespace {
 
-std::string Header(const std::string& procName) {
-  return "/****** Object:  StoredProcedure [dbo].[ " + procName + " ] ******/\n \n";
-}
-
-std::string Preamble(const std::string& procName) {
-  return "IF object_id('dbo.[" + procName + "]') IS NOT NULL \n\tDROP PROCEDURE dbo.[" + procName +
-         "]\nGO\n---------------------------\n";
-}
-
-std::string Framing(const std::string& procName) { return Header(procName) + Preamble(procName); }
-
 // One delete procedure as each SQL Server version scripts it, with CR LF and with LF line ends:
 // <name>.sql becomes <name>.expected.sql.
 class DeleteForm : public testing::TestWithParam<const char*> {};
@@ -70,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "    if @@microsoftversion>0x07320000\n        exec sp_MSreplraiserror 20598\nend\nGO\n",
                    "create procedure [dbo].[sp_msdel_dboaudit]\n\t\t@pkc1 int\nas\nbegin\n"
                    "\tdelete [dbo].[audit]\nwhere [auditid] = @pkc1\nend\ngo\n" +
-                       Framing("sp_msdel_dbocustomers") +
+                       ExpectedFraming("sp_msdel_dbocustomers") +
                        "create procedure [sp_msdel_dbocustomers]\n\t\t@pkc1 int\nas\nbegin\n"
                        "\tdelete [dbo].[customers]\nwhere [customerid] = @pkc1\n/*-D- if @@rowcount = 0\n"
                        "    if @@microsoftversion>0x07320000\n"
@@ -85,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "create procedure [sp_msdel_dbocategory]\r\n\t\t@pkc1 int\r\nas\r\nbegin\r\n"
                    "\tdelete [dbo].[category]\r\nwhere [categoryid] = @pkc1\r\nif @@rowcount = 0\r\n"
                    "        exec sp_msreplraiserror 20598\r\nend\r\ngo\r\n" +
-                       Framing("sp_msdel_dboregions") +
+                       ExpectedFraming("sp_msdel_dboregions") +
                        "create procedure [sp_msdel_dboregions]\r\nas\r\nbegin\r\n\tdelete [dbo].[regions]\r\n"
                        "/*-D- if @@rowcount = 0\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n \r\n"
                        "end\r\ngo\r\n"},
@@ -106,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeleteCase{"NoGoAfterTheNumber",
                    "create procedure [sp_MSdel_dboA]\nas\nif @@rowcount = 0\n\t-- the row is gone\n"
                    "\t\texec sp_MSreplraiserror 20598\n",
-                   Framing("sp_msdel_dboa") +
+                   ExpectedFraming("sp_msdel_dboa") +
                        "create procedure [sp_msdel_dboa]\nas\n/*-D- if @@rowcount = 0\n\t-- the row is gone\n"
                        "\t\texec sp_msreplraiserror 20598 -D-*/\n \n \n"},
         // Each procedure follows its own object comment: only the last one gets a header.
@@ -117,11 +106,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "/****** Object:  StoredProcedure [dbo].[sp_MSdel_B] ******/\n"
                    "create procedure [dbo].[sp_MSdel_B] @pkc1 int\nas\ndelete \"B\"\nwhere \"Id\" = @pkc1\n"
                    "if @@rowcount = 0\n\t\texec sp_MSreplraiserror 20598\nGO\n",
-                   "/****** object:  storedprocedure [dbo].[sp_msdel_a] ******/\n" + Preamble("sp_msdel_a") +
+                   "/****** object:  storedprocedure [dbo].[sp_msdel_a] ******/\n" + ExpectedPreamble("sp_msdel_a") +
                        "create procedure [dbo].[sp_msdel_a] @pkc1 int\nas\ndelete \"a\"\nwhere \"id\" = @pkc1\n"
                        "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"
                        "/****** object:  storedprocedure [dbo].[sp_msdel_b] ******/\n" +
-                       Framing("sp_msdel_b") +
+                       ExpectedFraming("sp_msdel_b") +
                        "create procedure [dbo].[sp_msdel_b] @pkc1 int\nas\ndelete \"b\"\nwhere \"id\" = @pkc1\n"
                        "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"},
         // A test that raises no 20598 (peer-to-peer) leaves the procedure as it is.
@@ -139,14 +128,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "\t\texec sp_MSreplraiserror 20598\nGO\n",
                    "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\nif @@rowcount = 0\n"
                    "\treturn\nend\ngo\n" +
-                       Framing("sp_msdel_b") +
+                       ExpectedFraming("sp_msdel_b") +
                        "create procedure [dbo].[sp_msdel_b] @pkc1 int\nas\ndelete \"b\"\n"
                        "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"},
         // A "begin" between test and number is enough for the comment to take the block.
         DeleteCase{"BeginBeforeANumberThatEndsItsLine",
                    "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
                    "\tBegin\n\t\texec sp_MSreplraiserror 20598\n\tEnd\nend\nGO\n",
-                   Framing("sp_msdel_dboa") +
+                   ExpectedFraming("sp_msdel_dboa") +
                        "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\n/*-D- if @@rowcount = 0\n"
                        "\tbegin\n\t\texec sp_msreplraiserror 20598\n\tend -D-*/\n \n \nend\ngo\n"},
         // The final "end" line starts with the word "end": "end_marker" is not one.
@@ -154,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
                    "\tBegin\n\t\texec sp_MSreplraiserror @errorid=20598, @param1=N'[dbo].[A]'\n\tEnd\nend\n"
                    "end_marker\nGO\n",
-                   Framing("sp_msdel_dboa") +
+                   ExpectedFraming("sp_msdel_dboa") +
                        "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\n/*-D- if @@rowcount = 0\n"
                        "\tbegin\n\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[a]'\n"
                        "\tend -D-*/\n \n \nend\nend_marker\ngo\n"},
@@ -224,7 +213,7 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
   const std::string rewritten =
       "create procedure [sp_msdel_dboa]\nas\nif @@rowcount = 0\n\t\texec sp_msreplraiserror 20598\nend\ngo\n";
   const std::string unchanged = "create procedure [sp_msdel_dboa]\nas\ndelete [dbo].[a]\ngo\n";
-  const std::string output = Framing("sp_msdel_dboa") +
+  const std::string output = ExpectedFraming("sp_msdel_dboa") +
                              "create procedure [sp_msdel_dboa]\nas\n/*-D- if @@rowcount = 0\n"
                              "\t\texec sp_msreplraiserror 20598 -D-*/\n \n \nend\ngo";
   const std::size_t lastPieceStart = output.size() - std::string("\nend\ngo").size();
@@ -236,7 +225,7 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
   for (const Limit& limit : {
            Limit{&rewritten, 0, ProcedureEnding::kStop},
            Limit{&rewritten, 10, ProcedureEnding::kStop},                  // in the header
-           Limit{&rewritten, Framing("sp_msdel_dboa").size() + 5, ProcedureEnding::kStop},
+           Limit{&rewritten, ExpectedFraming("sp_msdel_dboa").size() + 5, ProcedureEnding::kStop},
            Limit{&rewritten, lastPieceStart - 1, ProcedureEnding::kStop},  // in the closing text
            Limit{&rewritten, lastPieceStart + 1, ProcedureEnding::kNextProcedure},
            Limit{&rewritten, output.size(), ProcedureEnding::kNextProcedure},

@@ -353,32 +353,4 @@ const DatabaseFault kDatabaseFaults[] = {
 INSTANTIATE_TEST_SUITE_P(Job, DatabaseFaults, testing::ValuesIn(kDatabaseFaults),
                          [](const testing::TestParamInfo<DatabaseFault>& info) { return info.param.label; });
 
-// Names are bytes: any byte but a zero, "]" and a double quote may stand in them, none but
-// A-Z is changed, and the header and preamble hold at most 127 bytes of them.
-TEST(OddNames, AreCutAt127BytesAndOtherwiseKept) {
-  std::string highBytes;
-  for (int byte = 0x80; byte <= 0xFF; ++byte) highBytes += static_cast<char>(byte);
-  const struct {
-    std::string label;
-    std::string name;      // after "sp_MSupd_dbo" in the create line
-    std::string procName;  // as the header and preamble show it
-  } cases[] = {
-      {"300 bytes", std::string(300, 'N'), "sp_msupd_dbo" + std::string(115, 'n')},
-      {"bytes 0x80 to 0xFF", highBytes, "sp_msupd_dbo" + highBytes.substr(0, 115)},
-      {"zero byte", std::string("Ab\0Cd", 5), "sp_msupd_dboab"},
-      {"zero byte first", std::string(1, '\0') + "X", "sp_msupd_dbo"},
-      {"control bytes", "T\x01\t\x0b\r\x1f\x7fT", "sp_msupd_dbot\x01\t\x0b\r\x1f\x7ft"},
-  };
-  for (const auto& c : cases) {
-    std::string procedure = "create procedure [dbo].[sp_MSupd_dbo" + c.name + "]\r\nas\r\nupdate t set c = 1\r\nGO\r\n";
-    const std::string expected = "-- before\r\n/****** Object:  StoredProcedure [dbo].[ " + c.procName +
-                                 " ] ******/\n \nIF object_id('dbo.[" + c.procName +
-                                 "]') IS NOT NULL \n\tDROP PROCEDURE dbo.[" + c.procName +
-                                 "]\nGO\n---------------------------\n";
-    const std::string out = Transform("-- before\r\n" + procedure, {"t"});
-    LowerCaseScript(procedure);
-    EXPECT_EQ(out, expected + procedure) << c.label;
-  }
-}
-
 }  // namespace

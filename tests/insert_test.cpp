@@ -12,18 +12,9 @@
 namespace {
 
 // Header and preamble of the procedures used below (no "/****** object" follows them).
-const std::string kOrdersFrame =
-    "/****** Object:  StoredProcedure [dbo].[ sp_msins_dboorders ] ******/\n \n"
-    "IF object_id('dbo.[sp_msins_dboorders]') IS NOT NULL \n\tDROP PROCEDURE dbo.[sp_msins_dboorders]\n"
-    "GO\n---------------------------\n";
-const std::string kItemsFrame =
-    "/****** Object:  StoredProcedure [dbo].[ sp_msins_dboitems ] ******/\n \n"
-    "IF object_id('dbo.[sp_msins_dboitems]') IS NOT NULL \n\tDROP PROCEDURE dbo.[sp_msins_dboitems]\n"
-    "GO\n---------------------------\n";
-const std::string kRegionsFrame =
-    "/****** Object:  StoredProcedure [dbo].[ sp_msins_dboregions ] ******/\n \n"
-    "IF object_id('dbo.[sp_msins_dboregions]') IS NOT NULL \n\tDROP PROCEDURE dbo.[sp_msins_dboregions]\n"
-    "GO\n---------------------------\n";
+const std::string kOrdersFrame = ExpectedFraming("sp_msins_dboorders");
+const std::string kItemsFrame = ExpectedFraming("sp_msins_dboitems");
+const std::string kRegionsFrame = ExpectedFraming("sp_msins_dboregions");
 
 // A script, the table set, and the output expected; for InsertFixture, script and output
 // are names of fixtures.

@@ -66,6 +66,19 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+std::string ExpectedHeader(const std::string& procName) {
+  return "/****** Object:  StoredProcedure [dbo].[ " + procName + " ] ******/\n \n";
+}
+
+std::string ExpectedPreamble(const std::string& procName) {
+  return "IF object_id('dbo.[" + procName + "]') IS NOT NULL \n\tDROP PROCEDURE dbo.[" + procName +
+         "]\nGO\n---------------------------\n";
+}
+
+std::string ExpectedFraming(const std::string& procName) {
+  return ExpectedHeader(procName) + ExpectedPreamble(procName);
+}
+
 std::string Transform(std::string script, const NoIdentityTableSet& tables) {
   LowerCaseScript(script);
   std::ostringstream out;

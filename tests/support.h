@@ -29,6 +29,13 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
+// The texts that frame a rewritten procedure named `procName`: the object header (written when
+// no "/****** object" comment follows) and the drop preamble.
+std::string ExpectedHeader(const std::string& procName);
+std::string ExpectedPreamble(const std::string& procName);
+// Both, the header first.
+std::string ExpectedFraming(const std::string& procName);
+
 // Lower-cases `script` and scans it as the program does; returns what was written.
 std::string Transform(std::string script, const NoIdentityTableSet& tables = {"placeholder"});
 

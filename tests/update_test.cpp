@@ -13,13 +13,6 @@
 
 namespace {
 
-// The framing written ahead of a procedure when no object comment follows it.
-std::string Framed(const std::string& procName) {
-  return "/****** Object:  StoredProcedure [dbo].[ " + procName + " ] ******/\n \n" +
-         "IF object_id('dbo.[" + procName + "]') IS NOT NULL \n\tDROP PROCEDURE dbo.[" + procName +
-         "]\nGO\n---------------------------\n";
-}
-
 // A plain update procedure put after a procedure that must pass the rest: it shows up
 // framed only when the scan went on to it.
 const std::string kNextProcedure = "create procedure [sp_MSupd_dboItems]\nas\nupdate items set a = @c1\nGO\n";
@@ -50,12 +43,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "where [OrderID] = @pkc1\nif @@rowcount = 0\nexec sp_MSreplraiserror @errorid=20598\nend\nelse\n"
                    "begin\nUPDATE [dbo].[Orders] set [Amount] = @c2 where [OrderID] = @pkc1\nend\nend\nGO\n" +
                        kNextProcedure,
-                   Framed("sp_msupd_dboorders") +
+                   ExpectedFraming("sp_msupd_dboorders") +
                        "create procedure [sp_msupd_dboorders]\n@c1 int = null,@pkc1 int = null,@bitmap binary(1)\nas\nbegin\n"
                        "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nupdate [dbo].[orders] set [orderid] = @c1\n"
                        "where [orderid] = @pkc1\nif @@rowcount = 0\nexec sp_msreplraiserror @errorid=20598\nend\nelse\n"
                        "begin\nupdate [dbo].[orders] set [amount] = @c2 where [orderid] = @pkc1\nend\nend\ngo\n" +
-                       Framed("sp_msupd_dboitems") + kNextProcedureCopied},
+                       ExpectedFraming("sp_msupd_dboitems") + kNextProcedureCopied},
         // A "begin" between "if substring" and the first "update" opens the dropped block;
         // the kept one is the first "begin" after the first "@@rowcount".
         UpdateCase{"KeepsTheBeginAfterTheFirstRowcount",
@@ -64,16 +57,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "exec sp_MSreplraiserror 20598\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\n"
                    "where \"id\" = @pkc1\nend\nGO\n" +
                        kNextProcedure,
-                   Framed("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
+                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
                        "begin\nupdate \"orders\" set \"total\" = @c2\nwhere \"id\" = @pkc1\nend\n" + "go\n" +
-                       Framed("sp_msupd_dboitems") + kNextProcedureCopied},
+                       ExpectedFraming("sp_msupd_dboitems") + kNextProcedureCopied},
         // "go" inside a name puts the first "go" before "update".
         UpdateCase{"GoInTheTableNamePassesTheRest",
                    "create procedure [sp_MSupd_dboCategories]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                    "update \"categories\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                    "update \"categories\" set \"name\" = @c2\nend\nGO\n" +
                        kNextProcedure,
-                   Framed("sp_msupd_dbocategories") +
+                   ExpectedFraming("sp_msupd_dbocategories") +
                        "create procedure [sp_msupd_dbocategories]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                        "update \"categories\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                        "update \"categories\" set \"name\" = @c2\nend\ngo\n" +
@@ -86,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "where \"brand_id\" = @pkc1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                    "update \"brands\" set \"logo\" = @c2\nend\nGO\n" +
                        kNextProcedure,
-                   Framed("sp_msupd_dbobrands") + "create procedure [sp_msupd_dbobrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n" +
+                   ExpectedFraming("sp_msupd_dbobrands") + "create procedure [sp_msupd_dbobrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n" +
                        "update \"brands\" set \"brand_id\" = @c1, \"logo\" = @c2\n"
                        "where \"brand_id\" = @pkc1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                        "update \"brands\" set \"logo\" = @c2\nend\ngo\n" +
@@ -96,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = 0\nreturn\nend\nelse\n"
                    "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\nGO\n" +
                        kNextProcedure,
-                   Framed("sp_msupd_dboterms") + "create procedure [sp_msupd_dboterms]\nas\n" +
+                   ExpectedFraming("sp_msupd_dboterms") + "create procedure [sp_msupd_dboterms]\nas\n" +
                        "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = 0\nreturn\nend\nelse\n"
                        "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\ngo\n" +
                        kNextProcedureCopied},
@@ -105,31 +98,31 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"NoBeginAfterTheRowcountPassesTheRestAfterTheHead",
                    "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                    "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_MSreplraiserror 20598\nend\nGO\n",
-                   Framed("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
+                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
                        "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_msreplraiserror 20598\nend\ngo\n"},
         UpdateCase{"NoRowcountPassesTheRestAfterTheHead",
                    "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                    "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\nend\nGO\n",
-                   Framed("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
+                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
                        "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\nend\ngo\n"},
         // Missing or misplaced "update" and "go": only the framing is written before the rest.
         UpdateCase{"NoGoAfterUpdatePassesTheRest",
                    "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                    "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                    "update \"orders\" set \"total\" = @c2\nend\n",
-                   Framed("sp_msupd_dboorders") +
+                   ExpectedFraming("sp_msupd_dboorders") +
                        "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                        "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                        "update \"orders\" set \"total\" = @c2\nend\n"},
         UpdateCase{"NoUpdateBeforeGoPassesTheRest",
                    "create procedure [sp_MSupd_dboOrders]\nas\nselect 1\nGO\n" + kNextProcedure,
-                   Framed("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n" +
+                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n" +
                        kNextProcedureCopied},
         UpdateCase{"IfSubstringBetweenUpdateAndGoPassesTheRest",
                    "create procedure [sp_MSupd_dboOrders]\nas\nupdate orders set a = @c1\n"
                    "if substring(@bitmap,1,1) & 1 = 1\nreturn\nGO\n" +
                        kNextProcedure,
-                   Framed("sp_msupd_dboorders") +
+                   ExpectedFraming("sp_msupd_dboorders") +
                        "create procedure [sp_msupd_dboorders]\nas\nupdate orders set a = @c1\n"
                        "if substring(@bitmap,1,1) & 1 = 1\nreturn\ngo\n" +
                        kNextProcedureCopied},
@@ -139,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                    "update \"stockupdates\" set \"qty\" = @c2\nend\nGO\n" +
                        kNextProcedure,
-                   Framed("sp_msupd_dbostockupdates") +
+                   ExpectedFraming("sp_msupd_dbostockupdates") +
                        "create procedure [sp_msupd_dbostockupdates]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                        "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                        "update \"stockupdates\" set \"qty\" = @c2\nend\ngo\n" +
@@ -183,7 +176,7 @@ TEST(RewriteUpdateProcedure, KeptBlockWithoutGoIsOutOfRangeAfterWritingIt) {
   LowerCaseScript(script);
   std::ostringstream out;
   EXPECT_THROW(ScanScript(script, {"placeholder"}, out), std::out_of_range);
-  EXPECT_EQ(out.str(), Framed("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
+  EXPECT_EQ(out.str(), ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
                            "begin\nupdate orders set b = @c2\nend\n");
 }
 
@@ -195,7 +188,7 @@ TEST(RewriteUpdateProcedure, RefusedWriteStops) {
       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
       "update orders set a = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\nupdate orders set b = @c2\nend\ngo\n";
   const std::string plainForm = "create procedure [sp_msupd_dboorders]\nas\nupdate orders set a = @c1\ngo\n";
-  const std::size_t framing = Framed("sp_msupd_dboorders").size();
+  const std::size_t framing = ExpectedFraming("sp_msupd_dboorders").size();
   const std::string head = "create procedure [sp_msupd_dboorders]\nas\n";
   const struct {
     const char* label;
