@@ -9,7 +9,12 @@
 // column, excluding names that start with "v".
 extern const std::string_view kNoIdentityTablesQuery;
 
+// Rewrites one script, `inputFile`, into `outputFile` (the name is plural for historical
+// reasons; it handles one script per call).
+//
 // Returns false, printing nothing and leaving the output untouched, when a file name is
 // empty, the operator cancels the prompt or the database work fails. Otherwise prints
-// "\t<n> tables have no identity columns", calls TransformScript and returns what it returned.
+// "\t<n> tables have no identity columns", has the script transformed, prints what went wrong
+// with it if anything did ("file open error!!!", the no-procedures message, "file write
+// error!!!") and returns whether the output holds the rewritten script.
 bool ProcessReplicationScripts(const std::string& inputFile, const std::string& outputFile);
