@@ -19,12 +19,6 @@ extern char** environ;
 
 namespace {
 
-constexpr unsigned long kAdded = 0;
-constexpr unsigned long kAccessDenied = 5;
-constexpr unsigned long kGroupExists = 2223;
-// Outside the system's codes: the reason text says what happened.
-constexpr unsigned long kNotAdded = 0xFFFFFFFF;
-
 // groupadd's exit statuses.
 constexpr int kStatusAdded = 0;
 constexpr int kStatusNotPermitted = 1;  // builds that ask PAM whether the caller may add groups
@@ -118,59 +112,51 @@ std::string ReadOutput(FileDescriptor& output) {
   return text;
 }
 
-std::wstring Explained(std::string what, const std::string& output) {
+GroupResult Other(std::string what, const std::string& output) {
   if (!output.empty()) what += ": " + output;
-  return Widen(what);
+  return {GroupOutcome::kOther, Widen(what)};
 }
 
-// The system's code for how groupadd ended.
-unsigned long MapStatus(int status, const std::string& output, std::wstring& reason) {
+// The outcome of how groupadd ended.
+GroupResult MapStatus(int status, const std::string& output) {
   if (WIFEXITED(status)) {
     const int exitStatus = WEXITSTATUS(status);
-    if (exitStatus == kStatusAdded) return kAdded;
-    if (exitStatus == kStatusNameInUse) return kGroupExists;
-    if (exitStatus == kStatusNotPermitted) return kAccessDenied;
+    if (exitStatus == kStatusAdded) return {GroupOutcome::kDone, {}};
+    if (exitStatus == kStatusNameInUse) return {GroupOutcome::kAlreadyDone, {}};
+    if (exitStatus == kStatusNotPermitted) return {GroupOutcome::kAccessDenied, {}};
     // groupadd cannot lock or write the group files: for anyone but root that is the lack of
     // the right (groupadd itself then says "Permission denied."); for root it is something
     // else, such as another program holding the lock, and its own words say what.
-    if (exitStatus == kStatusCannotUpdate && geteuid() != 0) return kAccessDenied;
-    reason = Explained("groupadd exited with status " + std::to_string(exitStatus), output);
-    return kNotAdded;
+    if (exitStatus == kStatusCannotUpdate && geteuid() != 0) {
+      return {GroupOutcome::kAccessDenied, {}};
+    }
+    return Other("groupadd exited with status " + std::to_string(exitStatus), output);
   }
   const int signal = WTERMSIG(status);
-  reason = Explained("groupadd was ended by signal " + std::to_string(signal) + " (" +
-                         strsignal(signal) + ")",
-                     output);
-  return kNotAdded;
+  return Other("groupadd was ended by signal " + std::to_string(signal) + " (" +
+                   strsignal(signal) + ")",
+               output);
 }
 
 }  // namespace
 
-unsigned long AddLocalGroup(const std::wstring&, const std::wstring& group,
-                            const std::wstring&, std::wstring& reason) {
+GroupResult AddLocalGroup(const std::wstring&, const std::wstring& group, const std::wstring&) {
   std::string name;
   if (!NarrowName(group, name)) {
-    reason = L"the group name holds characters that groupadd does not take";
-    return kNotAdded;
+    return Other("the group name holds characters that groupadd does not take", "");
   }
   // "--" keeps a name that starts with a hyphen from being read as an option.
   std::vector<char*> argv{nullptr, const_cast<char*>("--"), name.data(), nullptr};
   FileDescriptor output;
   pid_t pid;
   const int failure = StartGroupAdd(argv, output, pid);
-  if (failure != 0) {
-    reason = Widen(std::string("groupadd could not be started: ") + std::strerror(failure));
-    return kNotAdded;
-  }
+  if (failure != 0) return Other("groupadd could not be started", std::strerror(failure));
   const std::string text = ReadOutput(output);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      reason = Widen(std::string("groupadd could not be waited for: ") + std::strerror(errno));
-      return kNotAdded;
-    }
+    if (errno != EINTR) return Other("groupadd could not be waited for", std::strerror(errno));
   }
-  return MapStatus(status, text, reason);
+  return MapStatus(status, text);
 }
 
 std::wstring ReadComputerName() {

@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <lm.h>
 
-#include <algorithm>
 #include <array>
 #include <string>
 
@@ -10,15 +9,9 @@
 
 namespace {
 
-// The codes whose words the group report chooses itself.
-constexpr std::array<unsigned long, 6> kCodesWithOwnReason = {
-    NERR_Success, ERROR_ACCESS_DENIED, ERROR_ALIAS_EXISTS,
-    NERR_GroupExists, NERR_NotPrimary, NERR_InvalidComputer,
-};
-
 // The system's message for `code` without its closing line end, or "error <code>" when the
 // system has none.
-std::wstring SystemMessage(unsigned long code) {
+std::wstring SystemMessage(DWORD code) {
   std::array<wchar_t, 512> buffer{};
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
@@ -30,20 +23,39 @@ std::wstring SystemMessage(unsigned long code) {
   return message;
 }
 
+// The words for a result that is none of the outcomes the group report words itself:
+// NERR_NotPrimary and NERR_InvalidComputer have fixed words, anything else the system's.
+std::wstring ResultWords(NET_API_STATUS code) {
+  switch (code) {
+    case NERR_NotPrimary:
+      return L"The operation is allowed only on the primary domain controller of the domain.";
+    case NERR_InvalidComputer:
+      return L"The computer name is invalid.";
+    default:
+      return SystemMessage(code);
+  }
+}
+
 }  // namespace
 
-unsigned long AddLocalGroup(const std::wstring& server, const std::wstring& group,
-                            const std::wstring& comment, std::wstring& reason) {
+GroupResult AddLocalGroup(const std::wstring& server, const std::wstring& group,
+                          const std::wstring& comment) {
   // The record only points at the strings; the service copies what it keeps.
   LOCALGROUP_INFO_1 info{const_cast<wchar_t*>(group.c_str()),
                          const_cast<wchar_t*>(comment.c_str())};
   const NET_API_STATUS code =
       NetLocalGroupAdd(server.c_str(), 1, reinterpret_cast<BYTE*>(&info), nullptr);
-  const bool hasOwnReason =
-      std::find(kCodesWithOwnReason.begin(), kCodesWithOwnReason.end(), code) !=
-      kCodesWithOwnReason.end();
-  if (!hasOwnReason) reason = SystemMessage(code);
-  return code;
+  switch (code) {
+    case NERR_Success:
+      return {GroupOutcome::kDone, {}};
+    case ERROR_ALIAS_EXISTS:
+    case NERR_GroupExists:
+      return {GroupOutcome::kAlreadyDone, {}};
+    case ERROR_ACCESS_DENIED:
+      return {GroupOutcome::kAccessDenied, {}};
+    default:
+      return {GroupOutcome::kOther, ResultWords(code)};
+  }
 }
 
 // An unreadable name yields the empty server name, which the service takes for this computer.

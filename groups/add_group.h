@@ -4,13 +4,23 @@
 
 #include <string>
 
+// What the platform made of one group.
+enum class GroupOutcome {
+  kDone,          // the group was created
+  kAlreadyDone,   // the group exists already
+  kAccessDenied,  // the caller may not add groups
+  kOther,         // anything else; the reason says what happened
+};
+
+struct GroupResult {
+  GroupOutcome outcome;
+  std::wstring reason;  // words for kOther, never empty then; empty otherwise
+};
+
 // Adds the local group `group` on the computer `server`, with `comment` where the platform
-// stores one. Returns the platform's result in the system's codes: 0 when the group was
-// added, 1379 or 2223 when it exists already, 5 when the caller may not add groups, 2226 or
-// 2351 as the system reports them, or any other code; for a code outside those, `reason`
-// receives a text that says what happened. May throw.
-unsigned long AddLocalGroup(const std::wstring& server, const std::wstring& group,
-                            const std::wstring& comment, std::wstring& reason);
+// stores one. May throw.
+GroupResult AddLocalGroup(const std::wstring& server, const std::wstring& group,
+                          const std::wstring& comment);
 
 // The name of this computer.
 std::wstring ReadComputerName();

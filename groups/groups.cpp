@@ -20,31 +20,20 @@ constexpr wchar_t kGroupComment[] = L"VOK QTV account";
 // The message head is bounded as if formatted into a 512-character buffer.
 constexpr std::size_t kMessageHeadLimit = 511;
 
-struct KnownResult {
-  unsigned long code;
-  const wchar_t* reason;
-  bool present;  // the group is there after the call
-};
+constexpr wchar_t kAccessDenied[] = L"The user does not have access to the requested information.";
+constexpr wchar_t kGroupExists[] = L"The local group already exists.";
 
-constexpr KnownResult kKnownResults[] = {
-    {5, L"The user does not have access to the requested information.", false},
-    {1379, L"The local group already exists.", true},
-    {2223, L"The local group already exists.", true},
-    {2226, L"The operation is allowed only on the primary domain controller of the domain.", false},
-    {2351, L"The computer name is invalid.", false},
-};
-
-// The reason for a failed add and whether the group is there all the same. Codes that the
-// table does not know keep the platform's own text, or their number when it gave none.
-bool DescribeResult(unsigned long code, std::wstring& reason) {
-  for (const KnownResult& known : kKnownResults) {
-    if (known.code == code) {
-      reason = known.reason;
-      return known.present;
-    }
+// The reason given for an outcome other than kDone: the table's words, or the platform's for
+// kOther.
+std::wstring Reason(const GroupResult& result) {
+  switch (result.outcome) {
+    case GroupOutcome::kAlreadyDone:
+      return kGroupExists;
+    case GroupOutcome::kAccessDenied:
+      return kAccessDenied;
+    default:
+      return result.reason;
   }
-  if (reason.empty()) reason = L"error " + std::to_wstring(code);
-  return false;
 }
 
 }  // namespace
@@ -54,11 +43,10 @@ bool AddNTGroup(const std::wstring& server, const std::wstring& group,
   bool present = false;
   std::wstring head;
   try {
-    std::wstring reason;
-    const unsigned long code = AddLocalGroup(server, group, comment, reason);
-    if (code == 0) return true;
-    present = DescribeResult(code, reason);
-    head = L"AddNTGroup : failed : " + reason;
+    const GroupResult result = AddLocalGroup(server, group, comment);
+    if (result.outcome == GroupOutcome::kDone) return true;
+    present = result.outcome == GroupOutcome::kAlreadyDone;
+    head = L"AddNTGroup : failed : " + Reason(result);
     if (head.size() > kMessageHeadLimit) head.resize(kMessageHeadLimit);
   } catch (...) {
     present = false;

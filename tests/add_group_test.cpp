@@ -34,22 +34,24 @@ class AddGroupTest : public testing::Test {
 struct StatusCase {
   const char* what;
   std::string body;
-  unsigned long code;
+  GroupOutcome outcome;
   std::wstring reason;
 };
 
 TEST_F(AddGroupTest, MapsHowGroupaddEnded) {
-  const unsigned long notAdded = 0xFFFFFFFF;
+  const GroupOutcome notAdded = GroupOutcome::kOther;
+  const GroupOutcome denied = GroupOutcome::kAccessDenied;
   // Only a caller who is not root lacks the right when groupadd cannot update the group file.
   const bool root = geteuid() == 0;
   const StatusCase cases[] = {
-      {"added", "exit 0", 0, L""},
-      {"added, talking", "echo 'all fine'; echo 'really' >&2; exit 0", 0, L""},
-      {"name in use", "echo \"groupadd: group '$2' already exists\" >&2; exit 9", 2223, L""},
-      {"not permitted", "echo 'groupadd: PAM: Authentication failure' >&2; exit 1", 5, L""},
+      {"added", "exit 0", GroupOutcome::kDone, L""},
+      {"added, talking", "echo 'all fine'; echo 'really' >&2; exit 0", GroupOutcome::kDone, L""},
+      {"name in use", "echo \"groupadd: group '$2' already exists\" >&2; exit 9",
+       GroupOutcome::kAlreadyDone, L""},
+      {"not permitted", "echo 'groupadd: PAM: Authentication failure' >&2; exit 1", denied, L""},
       {"cannot update the group file",
        "echo 'groupadd: cannot lock /etc/group; try again later.' >&2; exit 10",
-       root ? notAdded : 5,
+       root ? notAdded : denied,
        root ? L"groupadd exited with status 10: groupadd: cannot lock /etc/group; try again later."
             : L""},
       {"bad name",
@@ -68,17 +70,16 @@ TEST_F(AddGroupTest, MapsHowGroupaddEnded) {
   };
   for (const StatusCase& c : cases) {
     StandIn(c.body);
-    std::wstring reason;
-    EXPECT_EQ(AddLocalGroup(L"host", L"grp", L"comment", reason), c.code) << c.what;
-    EXPECT_EQ(reason, c.reason) << c.what;
+    const GroupResult result = AddLocalGroup(L"host", L"grp", L"comment");
+    EXPECT_EQ(result.outcome, c.outcome) << c.what;
+    EXPECT_EQ(result.reason, c.reason) << c.what;
   }
 }
 
 TEST_F(AddGroupTest, RunsGroupaddWithTheNameAloneAndNoInput) {
   StandIn("printf '%s\\n' \"$@\" > \"$0.args\"; readlink /proc/$$/fd/0 > \"$0.stdin\"");
   for (const wchar_t* name : {L"vok_db_qtv_server", L"-r", L"with blank"}) {
-    std::wstring reason;
-    EXPECT_EQ(AddLocalGroup(L"host", name, L"VOK QTV account", reason), 0u);
+    EXPECT_EQ(AddLocalGroup(L"host", name, L"VOK QTV account").outcome, GroupOutcome::kDone);
     const std::wstring wide(name);
     const std::string narrow(wide.begin(), wide.end());
     EXPECT_EQ(ReadFile(bin_ / "groupadd.args"), "--\n" + narrow + "\n");
@@ -90,9 +91,9 @@ TEST_F(AddGroupTest, RefusesNamesGroupaddCannotTakeWithoutRunningIt) {
   StandIn("touch \"$0.ran\"");
   for (const std::wstring& name : {std::wstring(L"caf\u00e9"), std::wstring(L"a\nb"),
                                   std::wstring(L"a\0b", 3)}) {
-    std::wstring reason;
-    EXPECT_EQ(AddLocalGroup(L"host", name, L"comment", reason), 0xFFFFFFFFul);
-    EXPECT_EQ(reason, L"the group name holds characters that groupadd does not take");
+    const GroupResult result = AddLocalGroup(L"host", name, L"comment");
+    EXPECT_EQ(result.outcome, GroupOutcome::kOther);
+    EXPECT_EQ(result.reason, L"the group name holds characters that groupadd does not take");
   }
   EXPECT_FALSE(std::filesystem::exists(bin_ / "groupadd.ran"));
 }
@@ -101,9 +102,9 @@ TEST_F(AddGroupTest, SaysWhyGroupaddCouldNotBeStarted) {
   // Not executable: the PATH search ends in "permission denied", which is not a reason to look
   // for the system's own groupadd.
   StandIn("exit 0", 0644);
-  std::wstring reason;
-  EXPECT_EQ(AddLocalGroup(L"host", L"grp", L"comment", reason), 0xFFFFFFFFul);
-  EXPECT_EQ(reason, L"groupadd could not be started: Permission denied");
+  const GroupResult result = AddLocalGroup(L"host", L"grp", L"comment");
+  EXPECT_EQ(result.outcome, GroupOutcome::kOther);
+  EXPECT_EQ(result.reason, L"groupadd could not be started: Permission denied");
 }
 
 }  // namespace

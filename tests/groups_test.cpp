@@ -1,4 +1,4 @@
-// Group creation's logic over a fake platform add call: this program links the definitions
+// Group creation's logic over a fake platform add call that answers with outcomes: this program links the definitions
 // below in place of the platform's.
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@ namespace {
 
 // How the fake add call answers for one group; groups without an answer are added.
 struct FakeAnswer {
-  unsigned long code = 0;
-  std::wstring reason;  // what the platform says about a code outside the known ones
+  GroupOutcome outcome = GroupOutcome::kDone;
+  std::wstring reason;  // the platform's words
   bool throwsNumber = false;
   bool throwsException = false;
 };
@@ -34,15 +34,14 @@ const std::wstring kComment = L"VOK QTV account";
 
 }  // namespace
 
-unsigned long AddLocalGroup(const std::wstring& server, const std::wstring& group,
-                            const std::wstring& comment, std::wstring& reason) {
+GroupResult AddLocalGroup(const std::wstring& server, const std::wstring& group,
+                          const std::wstring& comment) {
   addCalls.push_back({server, group, comment});
   const auto found = fakeAnswers.find(group);
-  if (found == fakeAnswers.end()) return 0;
+  if (found == fakeAnswers.end()) return {GroupOutcome::kDone, {}};
   if (found->second.throwsNumber) throw 42;
   if (found->second.throwsException) throw std::runtime_error("add failed");
-  reason = found->second.reason;
-  return found->second.code;
+  return {found->second.outcome, found->second.reason};
 }
 
 std::wstring ReadComputerName() {
@@ -72,44 +71,35 @@ TEST_F(GroupsTest, AddNTGroupDescribesEveryResultButAdded) {
   const std::wstring head = L"AddNTGroup : failed : ";
   const std::wstring tail = L" for : grp";
   const std::wstring longReason(600, L'x');
+  const GroupOutcome done = GroupOutcome::kDone;
+  const GroupOutcome other = GroupOutcome::kOther;
   const MappingCase cases[] = {
-      {"added", {0, L"", false, false}, true, L"untouched"},
-      {"added, platform text ignored", {0, L"spoken", false, false}, true, L"untouched"},
-      {"access denied",
-       {5, L"platform text", false, false},
+      {"added", {done, L"", false, false}, true, L"untouched"},
+      {"added, platform text ignored", {done, L"spoken", false, false}, true, L"untouched"},
+      {"access denied, in the table's words",
+       {GroupOutcome::kAccessDenied, L"platform text", false, false},
        false,
        head + L"The user does not have access to the requested information." + tail},
-      {"alias exists",
-       {1379, L"", false, false},
+      {"exists already, in the table's words",
+       {GroupOutcome::kAlreadyDone, L"platform text", false, false},
        true,
        head + L"The local group already exists." + tail},
-      {"group exists",
-       {2223, L"", false, false},
-       true,
-       head + L"The local group already exists." + tail},
-      {"not primary",
-       {2226, L"", false, false},
+      {"other, in the platform's words",
+       {other, L"The operation is allowed only on the primary domain controller of the domain.",
+        false, false},
        false,
        head + L"The operation is allowed only on the primary domain controller of the domain." +
            tail},
-      {"invalid computer",
-       {2351, L"", false, false},
-       false,
-       head + L"The computer name is invalid." + tail},
-      {"unknown code with the platform's text",
-       {4294967295ul, L"groupadd exited with status 3", false, false},
+      {"other, groupadd's words",
+       {other, L"groupadd exited with status 3", false, false},
        false,
        head + L"groupadd exited with status 3" + tail},
-      {"unknown code without text",
-       {2224, L"", false, false},
-       false,
-       head + L"error 2224" + tail},
       {"text longer than the head holds",
-       {7, longReason, false, false},
+       {other, longReason, false, false},
        false,
        (head + longReason).substr(0, 511) + tail},
-      {"throws a number", {0, L"", true, false}, false, L"AddNTGroup : unknown error" + tail},
-      {"throws an exception", {0, L"", false, true}, false, L"AddNTGroup : unknown error" + tail},
+      {"throws a number", {done, L"", true, false}, false, L"AddNTGroup : unknown error" + tail},
+      {"throws an exception", {done, L"", false, true}, false, L"AddNTGroup : unknown error" + tail},
   };
   for (const MappingCase& c : cases) {
     fakeAnswers = {{L"grp", c.answer}};
@@ -133,17 +123,18 @@ struct RunCase {
 TEST_F(GroupsTest, CreateNTGroupsTriesEveryGroupAndListsThoseNotNewlyAdded) {
   const std::wstring exists = L"The local group already exists.";
   const std::wstring denied = L"The user does not have access to the requested information.";
-  const FakeAnswer existsAnswer{2223, L"", false, false};
+  const FakeAnswer existsAnswer{GroupOutcome::kAlreadyDone, L"", false, false};
   RunCase cases[] = {
       {"all added", {}, true, {}},
       {"all present", {}, true, {}},
       {"groups 1 to 3 present, group 7 denied",
-       {{1, existsAnswer}, {2, {1379, L"", false, false}}, {3, existsAnswer},
-        {7, {5, L"", false, false}}},
+       {{1, existsAnswer}, {2, existsAnswer}, {3, existsAnswer},
+        {7, {GroupOutcome::kAccessDenied, L"", false, false}}},
        false,
        {Message(exists, 1), Message(exists, 2), Message(exists, 3), Message(denied, 7)}},
-      {"first throws, last fails with an unknown code",
-       {{1, {0, L"", true, false}}, {11, {99, L"", false, false}}},
+      {"first throws, last fails otherwise",
+       {{1, {GroupOutcome::kDone, L"", true, false}},
+        {11, {GroupOutcome::kOther, L"error 99", false, false}}},
        false,
        {std::wstring(L"AddNTGroup : unknown error for : ") + AdminGroupTable[0],
         Message(L"error 99", 11)}},
