@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "groups/add_group.h"
+#include "groups/local_group.h"
 
 const wchar_t* const AdminGroupTable[] = {
     L"vok_db_admin_security",          L"vok_db_qtv_server",

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "groups/add_group.h"
+#include "groups/local_group.h"
 #include "groups/groups.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Local groups on Linux: each group is added by the system's groupadd, run directly without a
 // shell. Linux groups have no comment field, so the comment ("VOK QTV account") is not stored;
 // the server name is not needed either, since groupadd only works on this computer.
-#include "groups/add_group.h"
+#include "groups/local_group.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "groups/add_group.h"
+#include "groups/local_group.h"
 #include "tests/support.h"
 
 namespace {
 
-class AddGroupTest : public testing::Test {
+class LocalGroupTest : public testing::Test {
  protected:
   void SetUp() override {
     const char* path = std::getenv("PATH");
@@ -38,7 +38,7 @@ struct StatusCase {
   std::wstring reason;
 };
 
-TEST_F(AddGroupTest, MapsHowGroupaddEnded) {
+TEST_F(LocalGroupTest, MapsHowGroupaddEnded) {
   const GroupOutcome notAdded = GroupOutcome::kOther;
   const GroupOutcome denied = GroupOutcome::kAccessDenied;
   // Only a caller who is not root lacks the right when groupadd cannot update the group file.
@@ -76,7 +76,7 @@ TEST_F(AddGroupTest, MapsHowGroupaddEnded) {
   }
 }
 
-TEST_F(AddGroupTest, RunsGroupaddWithTheNameAloneAndNoInput) {
+TEST_F(LocalGroupTest, RunsGroupaddWithTheNameAloneAndNoInput) {
   StandIn("printf '%s\\n' \"$@\" > \"$0.args\"; readlink /proc/$$/fd/0 > \"$0.stdin\"");
   for (const wchar_t* name : {L"vok_db_qtv_server", L"-r", L"with blank"}) {
     EXPECT_EQ(AddLocalGroup(L"host", name, L"VOK QTV account").outcome, GroupOutcome::kDone);
@@ -87,7 +87,7 @@ TEST_F(AddGroupTest, RunsGroupaddWithTheNameAloneAndNoInput) {
   }
 }
 
-TEST_F(AddGroupTest, RefusesNamesGroupaddCannotTakeWithoutRunningIt) {
+TEST_F(LocalGroupTest, RefusesNamesGroupaddCannotTakeWithoutRunningIt) {
   StandIn("touch \"$0.ran\"");
   for (const std::wstring& name : {std::wstring(L"caf\u00e9"), std::wstring(L"a\nb"),
                                   std::wstring(L"a\0b", 3)}) {
@@ -98,7 +98,7 @@ TEST_F(AddGroupTest, RefusesNamesGroupaddCannotTakeWithoutRunningIt) {
   EXPECT_FALSE(std::filesystem::exists(bin_ / "groupadd.ran"));
 }
 
-TEST_F(AddGroupTest, SaysWhyGroupaddCouldNotBeStarted) {
+TEST_F(LocalGroupTest, SaysWhyGroupaddCouldNotBeStarted) {
   // Not executable: the PATH search ends in "permission denied", which is not a reason to look
   // for the system's own groupadd.
   StandIn("exit 0", 0644);

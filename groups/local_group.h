@@ -1,5 +1,5 @@
-// The platform's part of group creation: one definition per platform
-// (add_group-posix.cpp, add_group-win32.cpp).
+// The platform's part of the group jobs: one definition per platform
+// (local_group-posix.cpp, local_group-win32.cpp).
 #pragma once
 
 #include <string>

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "groups/add_group.h"
+#include "groups/local_group.h"
 
 namespace {
 
