@@ -1,4 +1,5 @@
-// Local groups through the Windows network-management service.
+// Local groups through the Windows network-management service: added with NetLocalGroupAdd,
+// removed with NetLocalGroupDel.
 #include <windows.h>
 #include <lm.h>
 
@@ -23,7 +24,7 @@ std::wstring SystemMessage(DWORD code) {
   return message;
 }
 
-// The words for a result that is none of the outcomes the group report words itself:
+// The words for a result that is none of the outcomes the group messages word themselves:
 // NERR_NotPrimary and NERR_InvalidComputer have fixed words, anything else the system's.
 std::wstring ResultWords(NET_API_STATUS code) {
   switch (code) {
@@ -50,6 +51,21 @@ GroupResult AddLocalGroup(const std::wstring& server, const std::wstring& group,
       return {GroupOutcome::kDone, {}};
     case ERROR_ALIAS_EXISTS:
     case NERR_GroupExists:
+      return {GroupOutcome::kAlreadyDone, {}};
+    case ERROR_ACCESS_DENIED:
+      return {GroupOutcome::kAccessDenied, {}};
+    default:
+      return {GroupOutcome::kOther, ResultWords(code)};
+  }
+}
+
+GroupResult DeleteLocalGroup(const std::wstring& server, const std::wstring& group) {
+  const NET_API_STATUS code = NetLocalGroupDel(server.c_str(), group.c_str());
+  switch (code) {
+    case NERR_Success:
+      return {GroupOutcome::kDone, {}};
+    case NERR_GroupNotFound:
+    case ERROR_NO_SUCH_ALIAS:
       return {GroupOutcome::kAlreadyDone, {}};
     case ERROR_ACCESS_DENIED:
       return {GroupOutcome::kAccessDenied, {}};
