@@ -21,14 +21,23 @@ constexpr wchar_t kGroupComment[] = L"VOK QTV account";
 constexpr std::size_t kMessageHeadLimit = 511;
 
 constexpr wchar_t kAccessDenied[] = L"The user does not have access to the requested information.";
-constexpr wchar_t kGroupExists[] = L"The local group already exists.";
 
-// The reason given for an outcome other than kDone: the table's words, or the platform's for
+// How the messages of a group job read: the name that starts them, and the reason given when
+// the platform had nothing to do.
+struct GroupJob {
+  const wchar_t* name;
+  const wchar_t* alreadyDone;
+};
+
+constexpr GroupJob kCreate{L"AddNTGroup", L"The local group already exists."};
+constexpr GroupJob kDelete{L"DeleteNTGroup", L"The local group does not exist."};
+
+// The reason given for an outcome other than kDone: the job's words, or the platform's for
 // kOther.
-std::wstring Reason(const GroupResult& result) {
+std::wstring Reason(const GroupJob& job, const GroupResult& result) {
   switch (result.outcome) {
     case GroupOutcome::kAlreadyDone:
-      return kGroupExists;
+      return job.alreadyDone;
     case GroupOutcome::kAccessDenied:
       return kAccessDenied;
     default:
@@ -36,33 +45,60 @@ std::wstring Reason(const GroupResult& result) {
   }
 }
 
-}  // namespace
-
-bool AddNTGroup(const std::wstring& server, const std::wstring& group,
-                const std::wstring& comment, std::wstring& errorText) {
-  bool present = false;
+// Makes the platform call `call` for `group` and describes its result in `job`'s words, as
+// AddNTGroup and DeleteNTGroup promise. True when the group is as the job wants it.
+template <typename PlatformCall>
+bool DescribeCall(const GroupJob& job, const std::wstring& group, PlatformCall call,
+                  std::wstring& errorText) {
+  bool done = false;
   std::wstring head;
   try {
-    const GroupResult result = AddLocalGroup(server, group, comment);
+    const GroupResult result = call();
     if (result.outcome == GroupOutcome::kDone) return true;
-    present = result.outcome == GroupOutcome::kAlreadyDone;
-    head = L"AddNTGroup : failed : " + Reason(result);
+    done = result.outcome == GroupOutcome::kAlreadyDone;
+    head = job.name + std::wstring(L" : failed : ") + Reason(job, result);
     if (head.size() > kMessageHeadLimit) head.resize(kMessageHeadLimit);
   } catch (...) {
-    present = false;
-    head = L"AddNTGroup : unknown error";
+    done = false;
+    head = job.name + std::wstring(L" : unknown error");
   }
   errorText = head + L" for : " + group;
-  return present;
+  return done;
 }
 
-bool CreateNTGroups(GroupErrorList& errors) {
+// Calls `forGroup(server, group, errorText)` for every group of AdminGroupTable, in order, on
+// this computer, collecting the messages. True when every call returned true.
+template <typename GroupCall>
+bool ForEveryGroup(GroupErrorList& errors, GroupCall forGroup) {
   bool result = true;
   const std::wstring server = ReadComputerName();
   for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
     std::wstring errorText;
-    if (!AddNTGroup(server, *group, kGroupComment, errorText)) result = false;
+    if (!forGroup(server, *group, errorText)) result = false;
     if (!errorText.empty()) errors.push_back(errorText);
   }
   return result;
 }
+
+}  // namespace
+
+bool AddNTGroup(const std::wstring& server, const std::wstring& group,
+                const std::wstring& comment, std::wstring& errorText) {
+  return DescribeCall(
+      kCreate, group, [&] { return AddLocalGroup(server, group, comment); }, errorText);
+}
+
+bool CreateNTGroups(GroupErrorList& errors) {
+  return ForEveryGroup(errors, [](const std::wstring& server, const std::wstring& group,
+                                  std::wstring& errorText) {
+    return AddNTGroup(server, group, kGroupComment, errorText);
+  });
+}
+
+bool DeleteNTGroup(const std::wstring& server, const std::wstring& group,
+                   std::wstring& errorText) {
+  return DescribeCall(
+      kDelete, group, [&] { return DeleteLocalGroup(server, group); }, errorText);
+}
+
+bool DeleteNTGroups(GroupErrorList& errors) { return ForEveryGroup(errors, DeleteNTGroup); }
