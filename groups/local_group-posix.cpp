@@ -6,75 +6,73 @@
 
 #include <unistd.h>
 
+#include <cstddef>
 #include <string>
 
 #include "groups/shadow_tool-posix.h"
 
 namespace {
 
-// groupadd's exit statuses.
-constexpr int kAddAdded = 0;
-constexpr int kAddNotPermitted = 1;  // builds that ask PAM whether the caller may add groups
-constexpr int kAddNameInUse = 9;
-constexpr int kAddCannotUpdate = 10;
+// How a tool's exit status reads as an outcome.
+struct StatusMeaning {
+  int exitStatus;
+  GroupOutcome outcome;
+};
 
-// groupdel's exit statuses.
-constexpr int kDeleteRemoved = 0;
-constexpr int kDeleteNotPermitted = 1;  // as groupadd's
-constexpr int kDeleteNoSuchGroup = 6;
-constexpr int kDeletePrimaryGroup = 8;  // the group is the primary group of some user
-constexpr int kDeleteCannotUpdate = 10;
+// Exit statuses that groupadd and groupdel share: 0 done, 1 refused by PAM (builds that ask
+// it whether the caller may change groups), 10 the group files cannot be locked or written.
+constexpr int kStatusDone = 0;
+constexpr int kStatusNotPermitted = 1;
+constexpr int kStatusCannotUpdate = 10;
 
-// A tool cannot lock or write the group files: for anyone but root that is the lack of the
-// right (the tool itself then says "Permission denied."); for root it is something else, such
-// as another program holding the lock, and the tool's own words say what.
-bool CannotUpdateForLackOfRight() { return geteuid() != 0; }
+constexpr StatusMeaning kGroupAddStatuses[] = {
+    {kStatusDone, GroupOutcome::kDone},
+    {9, GroupOutcome::kAlreadyDone},  // the name is in use
+    {kStatusNotPermitted, GroupOutcome::kAccessDenied},
+};
 
-GroupResult Other(const char* tool, const ShadowToolRun& run) {
+constexpr StatusMeaning kGroupDelStatuses[] = {
+    {kStatusDone, GroupOutcome::kDone},
+    {6, GroupOutcome::kAlreadyDone},  // no such group
+    {kStatusNotPermitted, GroupOutcome::kAccessDenied},
+};
+
+// groupdel's status for a group that is the primary group of some user.
+constexpr int kGroupDelPrimaryGroup = 8;
+
+// The outcome of `run` of `tool`, read with `meanings`; anything they do not list is kOther, in
+// the tool's words.
+template <std::size_t N>
+GroupResult Outcome(const char* tool, const ShadowToolRun& run,
+                    const StatusMeaning (&meanings)[N]) {
+  if (run.exitStatus) {
+    for (const StatusMeaning& meaning : meanings) {
+      if (meaning.exitStatus == *run.exitStatus) return {meaning.outcome, {}};
+    }
+    // The group files cannot be updated: for anyone but root that is the lack of the right
+    // (the tool itself then says "Permission denied."); for root it is something else, such as
+    // another program holding the lock, and the tool's own words say what.
+    if (*run.exitStatus == kStatusCannotUpdate && geteuid() != 0) {
+      return {GroupOutcome::kAccessDenied, {}};
+    }
+  }
   return {GroupOutcome::kOther, ShadowToolWords(tool, run)};
 }
 
 }  // namespace
 
 GroupResult AddLocalGroup(const std::wstring&, const std::wstring& group, const std::wstring&) {
-  const ShadowToolRun run = RunShadowTool("groupadd", group);
-  if (!run.exitStatus) return Other("groupadd", run);
-  switch (*run.exitStatus) {
-    case kAddAdded:
-      return {GroupOutcome::kDone, {}};
-    case kAddNameInUse:
-      return {GroupOutcome::kAlreadyDone, {}};
-    case kAddNotPermitted:
-      return {GroupOutcome::kAccessDenied, {}};
-    case kAddCannotUpdate:
-      if (CannotUpdateForLackOfRight()) return {GroupOutcome::kAccessDenied, {}};
-      return Other("groupadd", run);
-    default:
-      return Other("groupadd", run);
-  }
+  return Outcome("groupadd", RunShadowTool("groupadd", group), kGroupAddStatuses);
 }
 
 GroupResult DeleteLocalGroup(const std::wstring&, const std::wstring& group) {
-  // Never "--force": the primary group of a user stays, and is reported.
+  // Never "--force": the primary group of a user stays, and is reported in groupdel's words,
+  // which name the user ("cannot remove the primary group of user '...'").
   const ShadowToolRun run = RunShadowTool("groupdel", group);
-  if (!run.exitStatus) return Other("groupdel", run);
-  switch (*run.exitStatus) {
-    case kDeleteRemoved:
-      return {GroupOutcome::kDone, {}};
-    case kDeleteNoSuchGroup:
-      return {GroupOutcome::kAlreadyDone, {}};
-    case kDeleteNotPermitted:
-      return {GroupOutcome::kAccessDenied, {}};
-    case kDeleteCannotUpdate:
-      if (CannotUpdateForLackOfRight()) return {GroupOutcome::kAccessDenied, {}};
-      return Other("groupdel", run);
-    case kDeletePrimaryGroup:
-      // groupdel names the user ("cannot remove the primary group of user '...'").
-      if (!run.output.empty()) return {GroupOutcome::kOther, run.output};
-      return Other("groupdel", run);
-    default:
-      return Other("groupdel", run);
+  if (run.exitStatus == kGroupDelPrimaryGroup && !run.output.empty()) {
+    return {GroupOutcome::kOther, run.output};
   }
+  return Outcome("groupdel", run, kGroupDelStatuses);
 }
 
 std::wstring ReadComputerName() {

@@ -37,6 +37,15 @@ std::wstring ResultWords(NET_API_STATUS code) {
   }
 }
 
+// The outcome of the service's result `code`; `nothingToDo` holds the two codes with which the
+// call says that the group already is as wanted.
+GroupResult Outcome(NET_API_STATUS code, const std::array<NET_API_STATUS, 2>& nothingToDo) {
+  if (code == NERR_Success) return {GroupOutcome::kDone, {}};
+  if (code == nothingToDo[0] || code == nothingToDo[1]) return {GroupOutcome::kAlreadyDone, {}};
+  if (code == ERROR_ACCESS_DENIED) return {GroupOutcome::kAccessDenied, {}};
+  return {GroupOutcome::kOther, ResultWords(code)};
+}
+
 }  // namespace
 
 GroupResult AddLocalGroup(const std::wstring& server, const std::wstring& group,
@@ -44,34 +53,13 @@ GroupResult AddLocalGroup(const std::wstring& server, const std::wstring& group,
   // The record only points at the strings; the service copies what it keeps.
   LOCALGROUP_INFO_1 info{const_cast<wchar_t*>(group.c_str()),
                          const_cast<wchar_t*>(comment.c_str())};
-  const NET_API_STATUS code =
-      NetLocalGroupAdd(server.c_str(), 1, reinterpret_cast<BYTE*>(&info), nullptr);
-  switch (code) {
-    case NERR_Success:
-      return {GroupOutcome::kDone, {}};
-    case ERROR_ALIAS_EXISTS:
-    case NERR_GroupExists:
-      return {GroupOutcome::kAlreadyDone, {}};
-    case ERROR_ACCESS_DENIED:
-      return {GroupOutcome::kAccessDenied, {}};
-    default:
-      return {GroupOutcome::kOther, ResultWords(code)};
-  }
+  return Outcome(NetLocalGroupAdd(server.c_str(), 1, reinterpret_cast<BYTE*>(&info), nullptr),
+                 {ERROR_ALIAS_EXISTS, NERR_GroupExists});
 }
 
 GroupResult DeleteLocalGroup(const std::wstring& server, const std::wstring& group) {
-  const NET_API_STATUS code = NetLocalGroupDel(server.c_str(), group.c_str());
-  switch (code) {
-    case NERR_Success:
-      return {GroupOutcome::kDone, {}};
-    case NERR_GroupNotFound:
-    case ERROR_NO_SUCH_ALIAS:
-      return {GroupOutcome::kAlreadyDone, {}};
-    case ERROR_ACCESS_DENIED:
-      return {GroupOutcome::kAccessDenied, {}};
-    default:
-      return {GroupOutcome::kOther, ResultWords(code)};
-  }
+  return Outcome(NetLocalGroupDel(server.c_str(), group.c_str()),
+                 {NERR_GroupNotFound, ERROR_NO_SUCH_ALIAS});
 }
 
 // An unreadable name yields the empty server name, which the service takes for this computer.

@@ -36,21 +36,19 @@ std::string GroupNameLines() {
   return names;
 }
 
-TEST(DriverWin32, GroupCreationReportsEveryGroupWhenTheServiceAddsThem) {
-  const ProgramRun run = RunProgram({"/C"});
-  EXPECT_EQ(run.out, WithCrLf(kBannerText +
-                              "VOK QTV NT administration groups was succefully created.\n\n" +
-                              GroupNameLines()));
-  EXPECT_EQ(run.exitCode, 0);
-}
-
-TEST(DriverWin32, GroupRemovalReportsEveryGroupWhenTheServiceHasNoneLeft) {
-  const ProgramRun run = RunProgram({"/D"});
-  EXPECT_EQ(run.out, WithCrLf(kBannerText +
-                              "VOK QTV NT administration groups was succefully deleted.\n\n" +
-                              GroupNameLines()));
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.err, "");
+TEST(DriverWin32, GroupJobsReportEveryGroupWhenTheServiceLeavesThemAsWanted) {
+  const struct {
+    const char* programSwitch;
+    std::string done;
+  } jobs[] = {{"/C", "created"}, {"/D", "deleted"}};
+  for (const auto& job : jobs) {
+    const ProgramRun run = RunProgram({job.programSwitch});
+    EXPECT_EQ(run.out, WithCrLf(kBannerText + "VOK QTV NT administration groups was succefully " +
+                                job.done + ".\n\n" + GroupNameLines()))
+        << job.programSwitch;
+    EXPECT_EQ(run.exitCode, 0) << job.programSwitch;
+    EXPECT_EQ(run.err, "") << job.programSwitch;
+  }
 }
 
 TEST(DriverWin32, ReplicationWithoutConnectionFailsSilentlyAndWritesNoOutput) {

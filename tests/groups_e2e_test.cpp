@@ -58,7 +58,15 @@ std::string FailureText(const std::string& job, const std::vector<std::string>& 
   return text;
 }
 
-const std::string kDenied = "The user does not have access to the requested information.";
+// The access-denied message of `job` ("AddNTGroup", "DeleteNTGroup") for every group.
+std::vector<std::string> EveryGroupDenied(const std::string& job) {
+  std::vector<std::string> messages;
+  for (const std::string& name : GroupNames()) {
+    messages.push_back(job + " : failed : The user does not have access to the requested "
+                             "information. for : " + name);
+  }
+  return messages;
+}
 
 TEST_F(GroupsEndToEnd, CreatesTheElevenGroupsAndSucceedsAgainWhenTheyExist) {
   const EtcSandbox sandbox;
@@ -85,11 +93,7 @@ TEST_F(GroupsEndToEnd, AUserWithoutTheRightIsDeniedEveryGroup) {
   const std::string before = sandbox.GroupFile();
 
   const ProgramRun run = RunAsNobody(sandbox, "/C");
-  std::vector<std::string> messages;
-  for (const std::string& name : GroupNames()) {
-    messages.push_back("AddNTGroup : failed : " + kDenied + " for : " + name);
-  }
-  EXPECT_EQ(run.out, FailureText("create", messages));
+  EXPECT_EQ(run.out, FailureText("create", EveryGroupDenied("AddNTGroup")));
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(sandbox.GroupFile(), before);
@@ -124,11 +128,7 @@ TEST_F(GroupsEndToEnd, AUserWithoutTheRightMayRemoveNoGroup) {
   const std::string created = sandbox.GroupFile();
 
   const ProgramRun run = RunAsNobody(sandbox, "/D");
-  std::vector<std::string> messages;
-  for (const std::string& name : GroupNames()) {
-    messages.push_back("DeleteNTGroup : failed : " + kDenied + " for : " + name);
-  }
-  EXPECT_EQ(run.out, FailureText("delete", messages));
+  EXPECT_EQ(run.out, FailureText("delete", EveryGroupDenied("DeleteNTGroup")));
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(sandbox.GroupFile(), created);
