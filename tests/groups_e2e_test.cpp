@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <regex>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -138,13 +137,16 @@ TEST_F(GroupsEndToEnd, KeepsTheGroupThatIsAUsersPrimaryGroupAndRemovesTheOthers)
   const EtcSandbox sandbox;
   const std::string before = sandbox.GroupFile();
   ASSERT_NO_FATAL_FAILURE(CreateGroups(sandbox));
-  // A user of the copy whose primary group is the second group of the table.
-  std::smatch gid;
+  // A user of the copy whose primary group is the second group of the table: its line is
+  // "vok_db_qtv_server:x:<gid>:".
   const std::string created = sandbox.GroupFile();
-  ASSERT_TRUE(std::regex_search(created, gid, std::regex("\nvok_db_qtv_server:[^:]*:([0-9]+):")));
+  const std::size_t line = created.find("\nvok_db_qtv_server:x:");
+  ASSERT_NE(line, std::string::npos);
+  const std::size_t gid = line + std::string("\nvok_db_qtv_server:x:").size();
   const std::string passwd = ReadFile(sandbox.etc() / "passwd");
   WriteFile(sandbox.etc() / "passwd",
-            passwd + "qtvtestuser:x:64999:" + gid[1].str() + "::/nonexistent:/usr/sbin/nologin\n");
+            passwd + "qtvtestuser:x:64999:" + created.substr(gid, created.find(':', gid) - gid) +
+                "::/nonexistent:/usr/sbin/nologin\n");
 
   const ProgramRun run = sandbox.RunProgram({"/D"});
   EXPECT_EQ(run.out, FailureText("delete", {"DeleteNTGroup : failed : groupdel: cannot remove "
