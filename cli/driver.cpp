@@ -37,16 +37,32 @@ int WriteUsage() {
   return kExitSuccess;
 }
 
-int CreateGroups() {
+// How the driver reports a group job: the line for every group as wanted, and the line for a
+// failure, after which the job's messages follow.
+struct GroupReport {
+  std::wstring_view done;
+  std::wstring_view failed;
+};
+
+constexpr GroupReport kCreateReport{
+    L"VOK QTV NT administration groups was succefully created.\n\n",
+    L"Could not create VOK QTV NT administration groups.\n\n"};
+constexpr GroupReport kDeleteReport{
+    L"VOK QTV NT administration groups was succefully deleted.\n\n",
+    L"Could not delete VOK QTV NT administration groups.\n\n"};
+
+// Writes the banner, runs `job` over every group and reports it: on success the group names,
+// otherwise the job's messages.
+int RunGroupJob(bool (*job)(GroupErrorList&), const GroupReport& report) {
   ConsoleWrite(kBanner);
   ConsoleFlush();
   GroupErrorList errors;
-  if (CreateNTGroups(errors)) {
-    ConsoleWrite(std::wstring_view(L"VOK QTV NT administration groups was succefully created.\n\n"));
+  if (job(errors)) {
+    ConsoleWrite(report.done);
     WriteGroupNames(L"");
     return kExitSuccess;
   }
-  ConsoleWrite(std::wstring_view(L"Could not create VOK QTV NT administration groups.\n\n"));
+  ConsoleWrite(report.failed);
   for (const std::wstring& message : errors) {
     ConsoleWrite(std::wstring_view(message));
     ConsoleWrite(std::wstring_view(L"\n"));
@@ -57,10 +73,11 @@ int CreateGroups() {
 int Dispatch(const std::vector<std::string>& arguments) {
   const std::size_t count = arguments.size();
   if (count == 0 || HasSwitch(arguments, "/?")) return WriteUsage();
-  if (HasSwitch(arguments, "/C")) return CreateGroups();
+  if (HasSwitch(arguments, "/C")) return RunGroupJob(CreateNTGroups, kCreateReport);
   if (HasSwitch(arguments, "/R") && count == 3) {
     return ProcessReplicationScripts(arguments[1], arguments[2]) ? kExitSuccess : kExitFailure;
   }
+  if (HasSwitch(arguments, "/D")) return RunGroupJob(DeleteNTGroups, kDeleteReport);
   return kExitFailure;
 }
 

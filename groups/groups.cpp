@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "groups/add_group.h"
+#include "groups/local_group.h"
 
 const wchar_t* const AdminGroupTable[] = {
     L"vok_db_admin_security",          L"vok_db_qtv_server",
@@ -20,61 +20,85 @@ constexpr wchar_t kGroupComment[] = L"VOK QTV account";
 // The message head is bounded as if formatted into a 512-character buffer.
 constexpr std::size_t kMessageHeadLimit = 511;
 
-struct KnownResult {
-  unsigned long code;
-  const wchar_t* reason;
-  bool present;  // the group is there after the call
+constexpr wchar_t kAccessDenied[] = L"The user does not have access to the requested information.";
+
+// How the messages of a group job read: the name that starts them, and the reason given when
+// the platform had nothing to do.
+struct GroupJob {
+  const wchar_t* name;
+  const wchar_t* alreadyDone;
 };
 
-constexpr KnownResult kKnownResults[] = {
-    {5, L"The user does not have access to the requested information.", false},
-    {1379, L"The local group already exists.", true},
-    {2223, L"The local group already exists.", true},
-    {2226, L"The operation is allowed only on the primary domain controller of the domain.", false},
-    {2351, L"The computer name is invalid.", false},
-};
+constexpr GroupJob kCreate{L"AddNTGroup", L"The local group already exists."};
+constexpr GroupJob kDelete{L"DeleteNTGroup", L"The local group does not exist."};
 
-// The reason for a failed add and whether the group is there all the same. Codes that the
-// table does not know keep the platform's own text, or their number when it gave none.
-bool DescribeResult(unsigned long code, std::wstring& reason) {
-  for (const KnownResult& known : kKnownResults) {
-    if (known.code == code) {
-      reason = known.reason;
-      return known.present;
-    }
+// The reason given for an outcome other than kDone: the job's words, or the platform's for
+// kOther.
+std::wstring Reason(const GroupJob& job, const GroupResult& result) {
+  switch (result.outcome) {
+    case GroupOutcome::kAlreadyDone:
+      return job.alreadyDone;
+    case GroupOutcome::kAccessDenied:
+      return kAccessDenied;
+    default:
+      return result.reason;
   }
-  if (reason.empty()) reason = L"error " + std::to_wstring(code);
-  return false;
+}
+
+// Makes the platform call `call` for `group` and describes its result in `job`'s words, as
+// AddNTGroup and DeleteNTGroup promise. True when the group is as the job wants it.
+template <typename PlatformCall>
+bool DescribeCall(const GroupJob& job, const std::wstring& group, PlatformCall call,
+                  std::wstring& errorText) {
+  bool done = false;
+  std::wstring head;
+  try {
+    const GroupResult result = call();
+    if (result.outcome == GroupOutcome::kDone) return true;
+    done = result.outcome == GroupOutcome::kAlreadyDone;
+    head = job.name + std::wstring(L" : failed : ") + Reason(job, result);
+    if (head.size() > kMessageHeadLimit) head.resize(kMessageHeadLimit);
+  } catch (...) {
+    done = false;
+    head = job.name + std::wstring(L" : unknown error");
+  }
+  errorText = head + L" for : " + group;
+  return done;
+}
+
+// Calls `forGroup(server, group, errorText)` for every group of AdminGroupTable, in order, on
+// this computer, collecting the messages. True when every call returned true.
+template <typename GroupCall>
+bool ForEveryGroup(GroupErrorList& errors, GroupCall forGroup) {
+  bool result = true;
+  const std::wstring server = ReadComputerName();
+  for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
+    std::wstring errorText;
+    if (!forGroup(server, *group, errorText)) result = false;
+    if (!errorText.empty()) errors.push_back(errorText);
+  }
+  return result;
 }
 
 }  // namespace
 
 bool AddNTGroup(const std::wstring& server, const std::wstring& group,
                 const std::wstring& comment, std::wstring& errorText) {
-  bool present = false;
-  std::wstring head;
-  try {
-    std::wstring reason;
-    const unsigned long code = AddLocalGroup(server, group, comment, reason);
-    if (code == 0) return true;
-    present = DescribeResult(code, reason);
-    head = L"AddNTGroup : failed : " + reason;
-    if (head.size() > kMessageHeadLimit) head.resize(kMessageHeadLimit);
-  } catch (...) {
-    present = false;
-    head = L"AddNTGroup : unknown error";
-  }
-  errorText = head + L" for : " + group;
-  return present;
+  return DescribeCall(
+      kCreate, group, [&] { return AddLocalGroup(server, group, comment); }, errorText);
 }
 
 bool CreateNTGroups(GroupErrorList& errors) {
-  bool result = true;
-  const std::wstring server = ReadComputerName();
-  for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
-    std::wstring errorText;
-    if (!AddNTGroup(server, *group, kGroupComment, errorText)) result = false;
-    if (!errorText.empty()) errors.push_back(errorText);
-  }
-  return result;
+  return ForEveryGroup(errors, [](const std::wstring& server, const std::wstring& group,
+                                  std::wstring& errorText) {
+    return AddNTGroup(server, group, kGroupComment, errorText);
+  });
 }
+
+bool DeleteNTGroup(const std::wstring& server, const std::wstring& group,
+                   std::wstring& errorText) {
+  return DescribeCall(
+      kDelete, group, [&] { return DeleteLocalGroup(server, group); }, errorText);
+}
+
+bool DeleteNTGroups(GroupErrorList& errors) { return ForEveryGroup(errors, DeleteNTGroup); }

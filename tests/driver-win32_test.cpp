@@ -1,7 +1,8 @@
-// The Windows program end to end under Wine: console text in text mode, group creation, and
-// the /R job that obtains no connection. Wine's NetLocalGroupAdd adds nothing and reports
-// success; without a display, its Data Links service yields no connection, as a cancelled
-// dialog does.
+// The Windows program end to end under Wine: console text in text mode, group creation and
+// removal, and the /R job that obtains no connection. Wine's NetLocalGroupAdd adds nothing and
+// reports success, and its NetLocalGroupDel reports each group removed or absent, both of
+// which count as done; without a display, its Data Links service yields no connection, as a
+// cancelled dialog does.
 #include <cwchar>
 
 #include <gtest/gtest.h>
@@ -27,16 +28,27 @@ TEST(DriverWin32, UsageIsWrittenWithConsoleLineEnds) {
   EXPECT_EQ(run.err, "");
 }
 
-TEST(DriverWin32, GroupCreationReportsEveryGroupWhenTheServiceAddsThem) {
+std::string GroupNameLines() {
   std::string names;
   for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
     names += std::string(*group, *group + std::wcslen(*group)) + "\n";
   }
-  const ProgramRun run = RunProgram({"/C"});
-  EXPECT_EQ(run.out, WithCrLf(kBannerText +
-                              "VOK QTV NT administration groups was succefully created.\n\n" +
-                              names));
-  EXPECT_EQ(run.exitCode, 0);
+  return names;
+}
+
+TEST(DriverWin32, GroupJobsReportEveryGroupWhenTheServiceLeavesThemAsWanted) {
+  const struct {
+    const char* programSwitch;
+    std::string done;
+  } jobs[] = {{"/C", "created"}, {"/D", "deleted"}};
+  for (const auto& job : jobs) {
+    const ProgramRun run = RunProgram({job.programSwitch});
+    EXPECT_EQ(run.out, WithCrLf(kBannerText + "VOK QTV NT administration groups was succefully " +
+                                job.done + ".\n\n" + GroupNameLines()))
+        << job.programSwitch;
+    EXPECT_EQ(run.exitCode, 0) << job.programSwitch;
+    EXPECT_EQ(run.err, "") << job.programSwitch;
+  }
 }
 
 TEST(DriverWin32, ReplicationWithoutConnectionFailsSilentlyAndWritesNoOutput) {

@@ -1,6 +1,6 @@
 // The command line, end to end through the real program: one row for each way of writing it.
-// Rows that reach /C run over a copy of /etc (root only); rows that reach the database use the
-// PostgreSQL fixture. A row whose surroundings are missing is skipped, saying why.
+// Rows that reach /C or /D run over a copy of /etc (root only); rows that reach the database
+// use the PostgreSQL fixture. A row whose surroundings are missing is skipped, saying why.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,8 +13,8 @@ namespace {
 
 enum class Needs { kNothing, kGroupSandbox, kDatabase };
 
-// What the program prints; each also tells whether the eleven groups are created.
-enum class Shows { kNothing, kUsage, kGroupsCreated, kCountThenOpenError };
+// What the program prints; each also tells whether the eleven groups are created or removed.
+enum class Shows { kNothing, kUsage, kGroupsCreated, kGroupsDeleted, kCountThenOpenError };
 
 std::string Text(Shows shows) {
   switch (shows) {
@@ -24,6 +24,8 @@ std::string Text(Shows shows) {
       return kBannerText + kUsageText;
     case Shows::kGroupsCreated:
       return GroupsCreatedText();
+    case Shows::kGroupsDeleted:
+      return GroupsDeletedText();
     case Shows::kCountThenOpenError:
       return "\t3 tables have no identity columns\nfile open error!!!\n";
   }
@@ -32,7 +34,8 @@ std::string Text(Shows shows) {
 
 struct DispatchRow {
   const char* label;
-  // "<in>" and "<out>" stand for a script and a file name in a scratch directory.
+  // "<in>" and "<out>" stand for a script and a file name in a scratch directory, "<missing>"
+  // for a file that does not exist there.
   std::vector<std::string> arguments;
   Needs needs;
   Shows shows;
@@ -65,15 +68,22 @@ TEST_P(Dispatch, ChoosesTheJobFromTheWholeArguments) {
   for (std::string& argument : arguments) {
     if (argument == "<in>") argument = (dir / "in.sql").string();
     if (argument == "<out>") argument = (dir / "out.sql").string();
+    if (argument == "<missing>") argument = (dir / "missing.sql").string();
   }
 
   const std::string groupsBefore = sandbox ? sandbox->GroupFile() : "";
+  // A row that removes the groups starts with them there.
+  if (row.shows == Shows::kGroupsDeleted) {
+    ASSERT_EQ(sandbox->RunProgram({"/C"}).out, GroupsCreatedText());
+  }
+  const bool rootFileD = std::filesystem::exists("/D");
   const ProgramRun run = sandbox ? sandbox->RunProgram(arguments) : RunProgram(arguments, input);
   EXPECT_EQ(run.out, Text(row.shows));
   EXPECT_EQ(run.exitCode, row.exitCode);
   EXPECT_EQ(run.err, "");
-  // No row gets as far as writing a script.
+  // No row gets as far as writing a script, nor the file /D that one names as its output.
   EXPECT_FALSE(std::filesystem::exists(dir / "out.sql"));
+  EXPECT_EQ(std::filesystem::exists("/D"), rootFileD);
   if (sandbox) {
     const std::vector<std::string> added = AddedGroups(groupsBefore, sandbox->GroupFile());
     EXPECT_EQ(added, row.shows == Shows::kGroupsCreated ? GroupNames() : std::vector<std::string>{});
@@ -86,13 +96,14 @@ const DispatchRow kRows[] = {
     // Usage wins wherever it stands: no group is created, no script is read.
     {"UsageBeforeGroups", {"/C", "/?"}, Needs::kGroupSandbox, Shows::kUsage, 0},
     {"UsageBeforeScript", {"/R", "<in>", "/?"}, Needs::kNothing, Shows::kUsage, 0},
+    {"UsageBeforeDelete", {"/D", "/?"}, Needs::kGroupSandbox, Shows::kUsage, 0},
     // Switches match only whole and in their case.
     {"LowerCaseC", {"/c"}, Needs::kNothing, Shows::kNothing, 255},
     {"LowerCaseR", {"/r", "<in>", "<out>"}, Needs::kNothing, Shows::kNothing, 255},
     {"HyphenForSlash", {"-C"}, Needs::kNothing, Shows::kNothing, 255},
     {"TrailingColon", {"/C:"}, Needs::kNothing, Shows::kNothing, 255},
     {"UsageWithTrailingColon", {"/?:"}, Needs::kNothing, Shows::kNothing, 255},
-    {"DeleteHasNoJob", {"/D"}, Needs::kNothing, Shows::kNothing, 255},
+    {"LowerCaseD", {"/d"}, Needs::kNothing, Shows::kNothing, 255},
     {"Anything", {"anything"}, Needs::kNothing, Shows::kNothing, 255},
     // /R takes exactly two more arguments.
     {"ScriptWithOneName", {"/R", "<in>"}, Needs::kNothing, Shows::kNothing, 255},
@@ -106,6 +117,15 @@ const DispatchRow kRows[] = {
     {"GroupsAfterScript", {"/R", "<in>", "<out>", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
     {"GroupsAsTheScriptsInput", {"/R", "/C", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
     {"GroupsWithTwoMore", {"/C", "/R", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    // /D comes after /C and a valid /R.
+    {"Delete", {"/D"}, Needs::kGroupSandbox, Shows::kGroupsDeleted, 0},
+    {"DeleteTwice", {"/D", "/D"}, Needs::kGroupSandbox, Shows::kGroupsDeleted, 0},
+    {"GroupsAfterDelete", {"/D", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    {"DeleteWithTrailingColon", {"/D:"}, Needs::kNothing, Shows::kNothing, 255},
+    {"DeleteAfterScriptWithThreeNames", {"/R", "<in>", "<out>", "/D"}, Needs::kGroupSandbox, Shows::kGroupsDeleted, 0},
+    // With two more arguments /R wins, and "/D" is its output file: the input is missing, so
+    // nothing is written.
+    {"DeleteAsTheScriptsOutput", {"/R", "<missing>", "/D"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},
     // Wherever /R stands among three arguments, the second is the input and the third the
     // output: here the input is the file "/R", which does not exist.
     {"ScriptSwitchInTheMiddle", {"<in>", "/R", "<out>"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},

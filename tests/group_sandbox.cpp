@@ -26,16 +26,25 @@ std::vector<std::string> GroupNames() {
   return names;
 }
 
-std::string GroupsCreatedText() {
-  std::string text = kBannerText + "VOK QTV NT administration groups was succefully created.\n\n";
+namespace {
+
+std::string GroupsDoneText(const std::string& done) {
+  std::string text = kBannerText + "VOK QTV NT administration groups was succefully " + done +
+                     ".\n\n";
   for (const std::string& name : GroupNames()) text += name + "\n";
   return text;
 }
 
+}  // namespace
+
+std::string GroupsCreatedText() { return GroupsDoneText("created"); }
+
+std::string GroupsDeletedText() { return GroupsDoneText("deleted"); }
+
 std::string GroupSandboxUnavailable() {
   if (geteuid() != 0) {
-    return "not root: no private mount namespace to create groups in, so /C is not run against "
-           "the real groupadd";
+    return "not root: no private mount namespace to change groups in, so /C and /D are not run "
+           "against the real groupadd and groupdel";
   }
   try {
     const ProgramRun probe = RunCommand({"unshare", "--mount", "--propagation", "private", "true"});

@@ -1,6 +1,6 @@
-// Running the program's /C job against the real groupadd without touching this computer's
-// group database: each run happens in a private mount namespace over a copy of /etc. Needs
-// root; GroupSandboxUnavailable says why a test cannot have one.
+// Running the program's /C and /D jobs against the real groupadd and groupdel without touching
+// this computer's group database: each run happens in a private mount namespace over a copy of
+// /etc. Needs root; GroupSandboxUnavailable says why a test cannot have one.
 #pragma once
 
 #include <filesystem>
@@ -14,6 +14,9 @@ std::vector<std::string> GroupNames();
 
 // What /C prints when every group is there afterwards.
 std::string GroupsCreatedText();
+
+// What /D prints when no group is there afterwards.
+std::string GroupsDeletedText();
 
 // Empty when a sandbox can be had; otherwise the reason, for GTEST_SKIP.
 std::string GroupSandboxUnavailable();
@@ -29,6 +32,7 @@ class EtcSandbox {
   std::filesystem::path program() const { return dir_ / "qtvdbadmin"; }
   std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
   std::string GroupFile() const { return ReadFile(etc() / "group"); }
+  std::string GshadowFile() const { return ReadFile(etc() / "gshadow"); }
 
   // Runs `command` with the copy mounted on /etc; refuses to run it on the real one.
   ProgramRun Run(const std::vector<std::string>& command) const;
