@@ -348,6 +348,13 @@ INSTANTIATE_TEST_SUITE_P(
                    ExpectedFraming("sp_msins_dboorder details") +
                        InsertWritten("[sp_msins_dboorder details]",
                                      "insert into [dbo].[order details]([orderid]) values (@c1)", "")},
+        // Bare, a name that starts with "@" would be read as a variable.
+        ScriptCase{"NameStartingWithAnAtSign",
+                   InsertProcedure("[sp_MSins_dbo@Orders]", "insert into [dbo].[@Orders]([OrderId]) values (@c1)"),
+                   {"customers"},
+                   ExpectedFraming("sp_msins_dbo@orders") +
+                       InsertWritten("[sp_msins_dbo@orders]", "insert into [dbo].[@orders]([orderid]) values (@c1)",
+                                     "[@orders]")},
         // Without a readable target the procedure is framed and copied unchanged through its GO
         // line, and the scan goes on.
         ScriptCase{"TargetOfFourParts",
