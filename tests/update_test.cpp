@@ -37,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
     Forms, RewriteUpdate,
     testing::Values(
         // Only "if substring" with one blank selects the cut; the parenthesised test of newer
-        // versions is copied whole up to "go".
+        // versions is copied whole up to its GO line.
         UpdateCase{"ParenthesisedTestIsPlainForm",
                    "create procedure [sp_MSupd_dboOrders]\n@c1 int = NULL,@pkc1 int = NULL,@bitmap binary(1)\nas\nbegin\n"
                    "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nUPDATE [dbo].[Orders] set [OrderID] = @c1\n"
