@@ -33,10 +33,11 @@ bool IsWordByte(char byte) {
          byte == '#' || byte == '$' || static_cast<unsigned char>(byte) >= 0x80;
 }
 
-// Whether a name may be written without brackets: a word that does not start with a digit or $.
+// Whether a name may be written without brackets: a word that does not start with a digit, $ or
+// @ (a bare word that starts with @ names a variable, not a table).
 bool CanStandBare(std::string_view name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), IsWordByte) &&
-         !(name[0] >= '0' && name[0] <= '9') && name[0] != '$';
+         !(name[0] >= '0' && name[0] <= '9') && name[0] != '$' && name[0] != '@';
 }
 
 // Whether `word` stands at `at` as a whole word.

@@ -1,11 +1,15 @@
 #include "tests/support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+
+#include "rewrite/tsql.h"
 
 const std::string kBannerText =
     "VOK QTV Database Administration Utility version 1.0\n"
@@ -77,6 +81,15 @@ std::string ExpectedPreamble(const std::string& procName) {
 
 std::string ExpectedFraming(const std::string& procName) {
   return ExpectedHeader(procName) + ExpectedPreamble(procName);
+}
+
+ProcedureFrame FrameForRewrite(std::string_view procedure) {
+  ProcedureFrame frame;
+  EXPECT_TRUE(CutProcedureName(procedure, frame)) << procedure;
+  frame.objectCommentFollows = FindText(procedure, "/****** object") != kNotFound;
+  const std::size_t goLine = FindGoLine(procedure);
+  frame.goPos = goLine == kNotFound ? procedure.size() : goLine;
+  return frame;
 }
 
 std::string Transform(std::string script, const NoIdentityTableSet& tables) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rewrite/script_file.h"
@@ -35,6 +36,12 @@ std::string ExpectedHeader(const std::string& procName);
 std::string ExpectedPreamble(const std::string& procName);
 // Both, the header first.
 std::string ExpectedFraming(const std::string& procName);
+
+// What the scan hands a rewrite for the procedure at the start of `procedure` (lower case,
+// from "create procedure " on): the name cut, whether an object comment follows, and the GO
+// position, that of its first GO line or, without one, the text's size. Fails the test when
+// the create line names no replication procedure.
+ProcedureFrame FrameForRewrite(std::string_view procedure);
 
 // Lower-cases `script` and scans it as the program does; returns what was written.
 std::string Transform(std::string script, const NoIdentityTableSet& tables = {"placeholder"});

@@ -1,22 +1,23 @@
-// The update rewrite: which form a procedure takes, what each form keeps, and the endings when
-// the markers are missing or out of order.
+// The update rewrite: which form a procedure takes, what each form keeps, where a procedure
+// ends (its GO line, or the end of the script), and the procedures copied unchanged when their
+// markers are missing or out of order.
 #include "rewrite/update.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
-#include <stdexcept>
 #include <streambuf>
+#include <string_view>
 
 #include "tests/support.h"
 
 namespace {
 
-// A plain update procedure put after a procedure that must pass the rest: it shows up
-// framed only when the scan went on to it.
+// A plain update procedure put after one that is copied unchanged: it shows up framed only when
+// the scan went on to it.
 const std::string kNextProcedure = "create procedure [sp_MSupd_dboItems]\nas\nupdate items set a = @c1\nGO\n";
-const std::string kNextProcedureCopied = "create procedure [sp_msupd_dboitems]\nas\nupdate items set a = @c1\ngo\n";
+const std::string kNextProcedureWritten =
+    ExpectedFraming("sp_msupd_dboitems") + "create procedure [sp_msupd_dboitems]\nas\nupdate items set a = @c1\ngo\n";
 
 struct UpdateCase {
   std::string label;
@@ -36,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
     Forms, RewriteUpdate,
     testing::Values(
         // Only "if substring" with one blank selects the cut; the parenthesised test of newer
-        // versions is copied whole up to "go".
+        // versions is copied whole up to its GO line.
         UpdateCase{"ParenthesisedTestIsPlainForm",
                    "create procedure [sp_MSupd_dboOrders]\n@c1 int = NULL,@pkc1 int = NULL,@bitmap binary(1)\nas\nbegin\n"
                    "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nUPDATE [dbo].[Orders] set [OrderID] = @c1\n"
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nupdate [dbo].[orders] set [orderid] = @c1\n"
                        "where [orderid] = @pkc1\nif @@rowcount = 0\nexec sp_msreplraiserror @errorid=20598\nend\nelse\n"
                        "begin\nupdate [dbo].[orders] set [amount] = @c2 where [orderid] = @pkc1\nend\nend\ngo\n" +
-                       ExpectedFraming("sp_msupd_dboitems") + kNextProcedureCopied},
+                       kNextProcedureWritten},
         // A "begin" between "if substring" and the first "update" opens the dropped block;
         // the kept one is the first "begin" after the first "@@rowcount".
         UpdateCase{"KeepsTheBeginAfterTheFirstRowcount",
@@ -59,75 +60,79 @@ INSTANTIATE_TEST_SUITE_P(
                        kNextProcedure,
                    ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
                        "begin\nupdate \"orders\" set \"total\" = @c2\nwhere \"id\" = @pkc1\nend\n" + "go\n" +
-                       ExpectedFraming("sp_msupd_dboitems") + kNextProcedureCopied},
-        // "go" inside a name puts the first "go" before "update".
-        UpdateCase{"GoInTheTableNamePassesTheRest",
+                       kNextProcedureWritten},
+        // "go" inside a word is text: only a line holding "go" alone ends a procedure.
+        UpdateCase{"GoInTheTableNameIsText",
                    "create procedure [sp_MSupd_dboCategories]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                    "update \"categories\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                    "update \"categories\" set \"name\" = @c2\nend\nGO\n" +
                        kNextProcedure,
-                   ExpectedFraming("sp_msupd_dbocategories") +
-                       "create procedure [sp_msupd_dbocategories]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                       "update \"categories\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                       "update \"categories\" set \"name\" = @c2\nend\ngo\n" +
-                       kNextProcedureCopied},
-        // In the first update statement, "go" in a column name comes before "@@rowcount" and
-        // "begin" in a column name before it: the head is written, then the rest from "update".
-        UpdateCase{"GoInAColumnOfTheFirstUpdatePassesTheRestAfterTheHead",
+                   ExpectedFraming("sp_msupd_dbocategories") + "create procedure [sp_msupd_dbocategories]\nas\n" +
+                       "begin\nupdate \"categories\" set \"name\" = @c2\nend\ngo\n" + kNextProcedureWritten},
+        UpdateCase{"GoInAColumnOfTheFirstUpdateIsText",
                    "create procedure [sp_MSupd_dboBrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n"
                    "if substring(@bitmap,1,1) & 1 = 1\nbegin\nupdate \"brands\" set \"brand_id\" = @c1, \"logo\" = @c2\n"
                    "where \"brand_id\" = @pkc1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                   "update \"brands\" set \"logo\" = @c2\nend\nGO\n" +
+                   "update \"brands\" set \"logo\" = @c2, \"cargo\" = @c3\nend\nGO\n" +
                        kNextProcedure,
-                   ExpectedFraming("sp_msupd_dbobrands") + "create procedure [sp_msupd_dbobrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n" +
-                       "update \"brands\" set \"brand_id\" = @c1, \"logo\" = @c2\n"
-                       "where \"brand_id\" = @pkc1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                       "update \"brands\" set \"logo\" = @c2\nend\ngo\n" +
-                       kNextProcedureCopied},
-        UpdateCase{"BeginInAColumnOfTheFirstUpdatePassesTheRestAfterTheHead",
+                   ExpectedFraming("sp_msupd_dbobrands") +
+                       "create procedure [sp_msupd_dbobrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n" +
+                       "begin\nupdate \"brands\" set \"logo\" = @c2, \"cargo\" = @c3\nend\ngo\n" + kNextProcedureWritten},
+        // Procedures whose markers are missing or out of order are framed and copied unchanged
+        // through their GO line, and the scan goes on with the next procedure.
+        // "begin" in a column name of the first update comes before its "@@rowcount".
+        UpdateCase{"BeginInAColumnOfTheFirstUpdateCopiesTheProcedure",
                    "create procedure [sp_MSupd_dboTerms]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                    "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = 0\nreturn\nend\nelse\n"
                    "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\nGO\n" +
                        kNextProcedure,
-                   ExpectedFraming("sp_msupd_dboterms") + "create procedure [sp_msupd_dboterms]\nas\n" +
+                   ExpectedFraming("sp_msupd_dboterms") +
+                       "create procedure [sp_msupd_dboterms]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                        "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = 0\nreturn\nend\nelse\n"
                        "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\ngo\n" +
-                       kNextProcedureCopied},
-        // Missing markers of the if-substring form: the head is written, then the rest from
-        // the first "update".
-        UpdateCase{"NoBeginAfterTheRowcountPassesTheRestAfterTheHead",
+                       kNextProcedureWritten},
+        UpdateCase{"NoBeginAfterTheRowcountCopiesTheProcedure",
                    "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_MSreplraiserror 20598\nend\nGO\n",
-                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
-                       "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_msreplraiserror 20598\nend\ngo\n"},
-        UpdateCase{"NoRowcountPassesTheRestAfterTheHead",
-                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\nend\nGO\n",
-                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
-                       "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\nend\ngo\n"},
-        // Missing or misplaced "update" and "go": only the framing is written before the rest.
-        UpdateCase{"NoGoAfterUpdatePassesTheRest",
-                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                   "update \"orders\" set \"total\" = @c2\nend\n",
+                   "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_MSreplraiserror 20598\nend\nGO\n" +
+                       kNextProcedure,
                    ExpectedFraming("sp_msupd_dboorders") +
                        "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                       "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                       "update \"orders\" set \"total\" = @c2\nend\n"},
-        UpdateCase{"NoUpdateBeforeGoPassesTheRest",
+                       "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_msreplraiserror 20598\nend\ngo\n" +
+                       kNextProcedureWritten},
+        UpdateCase{"NoRowcountCopiesTheProcedure",
+                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+                   "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\nend\nGO\n" +
+                       kNextProcedure,
+                   ExpectedFraming("sp_msupd_dboorders") +
+                       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+                       "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\n"
+                       "end\ngo\n" +
+                       kNextProcedureWritten},
+        // The block that would be kept starts past the GO line, in the next batch.
+        UpdateCase{"KeptBeginPastTheGoLineCopiesTheProcedure",
+                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+                   "update orders set a = @c1\nif @@rowcount = 0\nreturn\nGO\nbegin\nupdate orders set b = @c2\nend\n"
+                   "GO\n" +
+                       kNextProcedure,
+                   ExpectedFraming("sp_msupd_dboorders") +
+                       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+                       "update orders set a = @c1\nif @@rowcount = 0\nreturn\ngo\nbegin\nupdate orders set b = @c2\n"
+                       "end\ngo\n" +
+                       kNextProcedureWritten},
+        UpdateCase{"NoUpdateCopiesTheProcedure",
                    "create procedure [sp_MSupd_dboOrders]\nas\nselect 1\nGO\n" + kNextProcedure,
                    ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n" +
-                       kNextProcedureCopied},
-        UpdateCase{"IfSubstringBetweenUpdateAndGoPassesTheRest",
+                       kNextProcedureWritten},
+        UpdateCase{"IfSubstringBetweenUpdateAndGoCopiesTheProcedure",
                    "create procedure [sp_MSupd_dboOrders]\nas\nupdate orders set a = @c1\n"
                    "if substring(@bitmap,1,1) & 1 = 1\nreturn\nGO\n" +
                        kNextProcedure,
                    ExpectedFraming("sp_msupd_dboorders") +
                        "create procedure [sp_msupd_dboorders]\nas\nupdate orders set a = @c1\n"
                        "if substring(@bitmap,1,1) & 1 = 1\nreturn\ngo\n" +
-                       kNextProcedureCopied},
-        // "update" inside the table name comes before "if substring".
-        UpdateCase{"UpdateInTheTableNamePassesTheRest",
+                       kNextProcedureWritten},
+        // "update" inside the name comes before "if substring".
+        UpdateCase{"UpdateInTheTableNameCopiesTheProcedure",
                    "create procedure [sp_MSupd_dboStockUpdates]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                    "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                    "update \"stockupdates\" set \"qty\" = @c2\nend\nGO\n" +
@@ -136,7 +141,26 @@ INSTANTIATE_TEST_SUITE_P(
                        "create procedure [sp_msupd_dbostockupdates]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
                        "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
                        "update \"stockupdates\" set \"qty\" = @c2\nend\ngo\n" +
-                       kNextProcedureCopied}),
+                       kNextProcedureWritten},
+        // Without a GO line the end of the script ends the procedure: the kept block, or the
+        // plain procedure of a database project (byte order mark, no line end after "end"),
+        // runs to it.
+        UpdateCase{"NoGoLineKeptBlockRunsToTheEnd",
+                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+                   "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
+                   "update \"orders\" set \"total\" = @c2\nend\n",
+                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
+                       "begin\nupdate \"orders\" set \"total\" = @c2\nend\n"},
+        UpdateCase{"NoGoLinePlainFormRunsToTheEnd",
+                   "\xEF\xBB\xBF" "create procedure [sp_MSupd_dboMessage]\n\t\t@c1 int = NULL,\n\t\t@pkc1 int = NULL,\n"
+                   "\t\t@bitmap binary(1)\nas\nbegin  \nif (substring(@bitmap,1,1) & 1 = 1)\nbegin \n\n"
+                   "update [dbo].[Message] set\n\t\t[MessageId] = case substring(@bitmap,1,1) & 1 when 1 then @c1 "
+                   "else [MessageId] end\nwhere [MessageId] = @pkc1\nend  \nend",
+                   "\xEF\xBB\xBF" + ExpectedFraming("sp_msupd_dbomessage") +
+                       "create procedure [sp_msupd_dbomessage]\n\t\t@c1 int = null,\n\t\t@pkc1 int = null,\n"
+                       "\t\t@bitmap binary(1)\nas\nbegin  \nif (substring(@bitmap,1,1) & 1 = 1)\nbegin \n\n"
+                       "update [dbo].[message] set\n\t\t[messageid] = case substring(@bitmap,1,1) & 1 when 1 then @c1 "
+                       "else [messageid] end\nwhere [messageid] = @pkc1\nend  \nend"}),
     [](const testing::TestParamInfo<UpdateCase>& info) { return info.param.label; });
 
 // Whole scripts modelled on generated ones, with the output worked out by hand.
@@ -167,19 +191,18 @@ INSTANTIATE_TEST_SUITE_P(
         FixturePair{"MixedFormsCrLf", "update-mixed-crlf.sql", "update-mixed-crlf.expected.sql"}),
     [](const testing::TestParamInfo<FixturePair>& info) { return info.param.label; });
 
-// A kept "begin" with no "go" after it anywhere: the block is written to the end of the
-// script, then the cut past the end is reported.
-TEST(RewriteUpdateProcedure, KeptBlockWithoutGoIsOutOfRangeAfterWritingIt) {
+// A kept "begin" past the GO line, with no GO line after it: the procedure ends at its GO line
+// and is copied through it; what follows is text after the last procedure. Nothing is cut
+// past the end of the script.
+TEST(RewriteUpdateProcedure, KeptBlockAfterTheLastGoLineIsText) {
   std::string script =
       "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
       "update orders set a = @c1\nif @@rowcount = 0\nreturn\nGO\nbegin\nupdate orders set b = @c2\nend\n";
   LowerCaseScript(script);
   std::ostringstream out;
-  EXPECT_THROW(ScanScript(script, {"placeholder"}, out), std::out_of_range);
-  EXPECT_EQ(out.str(), ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
-                           "begin\nupdate orders set b = @c2\nend\n");
+  EXPECT_NO_THROW(ScanScript(script, {"placeholder"}, out));
+  EXPECT_EQ(out.str(), ExpectedFraming("sp_msupd_dboorders") + script);
 }
-
 
 // A write that fails leaves the stream failed; the next write is refused and the rewrite
 // stops. Capacities are counted from the framing, which ends before the procedure's own text.
@@ -188,6 +211,7 @@ TEST(RewriteUpdateProcedure, RefusedWriteStops) {
       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
       "update orders set a = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\nupdate orders set b = @c2\nend\ngo\n";
   const std::string plainForm = "create procedure [sp_msupd_dboorders]\nas\nupdate orders set a = @c1\ngo\n";
+  const std::string copied = "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n";  // no update
   const std::size_t framing = ExpectedFraming("sp_msupd_dboorders").size();
   const std::string head = "create procedure [sp_msupd_dboorders]\nas\n";
   const struct {
@@ -195,25 +219,54 @@ TEST(RewriteUpdateProcedure, RefusedWriteStops) {
     const std::string& script;
     std::size_t capacity;
     ProcedureEnding ending;
+    std::string_view restAfter;  // where a procedure that went through leaves the rest
   } cases[] = {
-      {"header fails, preamble refused", plainForm, 0, ProcedureEnding::kStop},
-      {"preamble fails, plain text refused", plainForm, framing - 1, ProcedureEnding::kStop},
-      {"preamble fails, head refused", ifSubstringForm, framing - 1, ProcedureEnding::kStop},
-      {"head fails, kept block refused", ifSubstringForm, framing + head.size() - 1, ProcedureEnding::kStop},
-      {"plain text fails after it was taken", plainForm, framing, ProcedureEnding::kNextProcedure},
-      {"everything fits", ifSubstringForm, 10000, ProcedureEnding::kNextProcedure},
+      {"header fails, preamble refused", plainForm, 0, ProcedureEnding::kStop, ""},
+      {"preamble fails, plain text refused", plainForm, framing - 1, ProcedureEnding::kStop, ""},
+      {"preamble fails, head refused", ifSubstringForm, framing - 1, ProcedureEnding::kStop, ""},
+      {"head fails, kept block refused", ifSubstringForm, framing + head.size() - 1, ProcedureEnding::kStop, ""},
+      {"preamble fails, copied procedure refused", copied, framing - 1, ProcedureEnding::kStop, ""},
+      {"plain text fails after it was taken", plainForm, framing, ProcedureEnding::kNextProcedure, "go\n"},
+      {"copied procedure fails after it was taken", copied, framing, ProcedureEnding::kNextProcedure, "\n"},
+      {"everything fits", ifSubstringForm, 10000, ProcedureEnding::kNextProcedure, "go\n"},
   };
   for (const auto& c : cases) {
     LimitedBuffer buffer(c.capacity);
     std::ostream out(&buffer);
     ScriptCursor cursor{c.script, out};
-    ProcedureFrame frame;
-    ASSERT_TRUE(CutProcedureName(c.script, frame));
+    const ProcedureFrame frame = FrameForRewrite(c.script);
     UpdateSearches searches;
     EXPECT_EQ(RewriteUpdateProcedure(cursor, frame, searches), c.ending) << c.label;
     if (c.ending == ProcedureEnding::kNextProcedure) {
-      EXPECT_TRUE(cursor.rest.starts_with("go\n")) << c.label;
+      EXPECT_EQ(cursor.rest, c.restAfter) << c.label;
     }
+  }
+}
+
+// Wherever the output fails, it holds the start of the full output and the scan ends quietly:
+// in the if-substring form, in a procedure copied unchanged, and in one that the end of the
+// script ends.
+TEST(RewriteUpdateProcedure, RefusedWriteAtEveryByteLeavesTheStartOfTheOutput) {
+  std::string script =
+      "create procedure [sp_MSupd_dboA]\r\nas\r\nif substring(@bitmap,1,1) & 1 = 1\r\nbegin\r\n"
+      "update a set x = @c1\r\nif @@rowcount = 0\r\nreturn\r\nend\r\nelse\r\nbegin\r\n\r\n"
+      "update a set y = @c2\r\nend\r\nGO\r\n"
+      "create procedure [sp_MSupd_dboB]\r\nas\r\nselect 1\r\nGO\r\n"
+      "create procedure [sp_MSupd_dboC]\nas\nupdate c set x = @c1\n";
+  LowerCaseScript(script);
+  std::ostringstream whole;
+  ScanScript(script, {"placeholder"}, whole);
+  const std::string full = whole.str();
+  ASSERT_EQ(full, ExpectedFraming("sp_msupd_dboa") + "create procedure [sp_msupd_dboa]\r\nas\r\n" +
+                      "begin\nupdate a set y = @c2\r\nend\r\ngo\r\n" + ExpectedFraming("sp_msupd_dbob") +
+                      "create procedure [sp_msupd_dbob]\r\nas\r\nselect 1\r\ngo\r\n" + ExpectedFraming("sp_msupd_dboc") +
+                      "create procedure [sp_msupd_dboc]\nas\nupdate c set x = @c1\n");
+  for (std::size_t capacity = 0; capacity < full.size(); ++capacity) {
+    LimitedBuffer buffer(capacity);
+    std::ostream out(&buffer);
+    EXPECT_NO_THROW(ScanScript(script, {"placeholder"}, out));
+    EXPECT_TRUE(out.fail()) << capacity;
+    ASSERT_EQ(buffer.bytes(), full.substr(0, capacity)) << capacity;
   }
 }
 

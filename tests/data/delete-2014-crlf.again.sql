@@ -26,9 +26,9 @@ begin
 			
 			set @primarykey_text = @primarykey_text + '[id] = ' + convert(nvarchar(100),@pkc1,1)
 			exec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[regions]', @param2=@primarykey_text, @param3=13234
-		end -d-*/ -D-*/
+		end -D-*/
  
- 
+  -d-*/
  
  
 end  
