@@ -5,6 +5,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "groups/add_group.h"
@@ -12,10 +13,11 @@
 
 namespace {
 
-// How the fake add call answers for one group; groups without an answer are added.
+// How the fake add call answers for one group; groups without an answer are added. The
+// answers are constant tables, so `reason` views a text that outlives them.
 struct FakeAnswer {
   unsigned long code = 0;
-  std::wstring reason;  // what the platform says about a code outside the known ones
+  std::wstring_view reason;  // what the platform says about a code outside the known ones
   bool throwsNumber = false;
   bool throwsException = false;
 };
@@ -61,63 +63,61 @@ class GroupsTest : public testing::Test {
   }
 };
 
+// The text AddNTGroup gives the group "grp" for each answer of the platform.
 struct MappingCase {
-  const char* what;
+  const char* label;
   FakeAnswer answer;
   bool result;
   std::wstring errorText;
 };
 
-TEST_F(GroupsTest, AddNTGroupDescribesEveryResultButAdded) {
-  const std::wstring head = L"AddNTGroup : failed : ";
-  const std::wstring tail = L" for : grp";
-  const std::wstring longReason(600, L'x');
-  const MappingCase cases[] = {
-      {"added", {0, L"", false, false}, true, L"untouched"},
-      {"added, platform text ignored", {0, L"spoken", false, false}, true, L"untouched"},
-      {"access denied",
-       {5, L"platform text", false, false},
-       false,
-       head + L"The user does not have access to the requested information." + tail},
-      {"alias exists",
-       {1379, L"", false, false},
-       true,
-       head + L"The local group already exists." + tail},
-      {"group exists",
-       {2223, L"", false, false},
-       true,
-       head + L"The local group already exists." + tail},
-      {"not primary",
-       {2226, L"", false, false},
-       false,
-       head + L"The operation is allowed only on the primary domain controller of the domain." +
-           tail},
-      {"invalid computer",
-       {2351, L"", false, false},
-       false,
-       head + L"The computer name is invalid." + tail},
-      {"unknown code with the platform's text",
-       {4294967295ul, L"groupadd exited with status 3", false, false},
-       false,
-       head + L"groupadd exited with status 3" + tail},
-      {"unknown code without text",
-       {2224, L"", false, false},
-       false,
-       head + L"error 2224" + tail},
-      {"text longer than the head holds",
-       {7, longReason, false, false},
-       false,
-       (head + longReason).substr(0, 511) + tail},
-      {"throws a number", {0, L"", true, false}, false, L"AddNTGroup : unknown error" + tail},
-      {"throws an exception", {0, L"", false, true}, false, L"AddNTGroup : unknown error" + tail},
-  };
-  for (const MappingCase& c : cases) {
-    fakeAnswers = {{L"grp", c.answer}};
-    std::wstring errorText = L"untouched";
-    EXPECT_EQ(AddNTGroup(kServer, L"grp", kComment, errorText), c.result) << c.what;
-    EXPECT_EQ(errorText, c.errorText) << c.what;
-  }
+void PrintTo(const MappingCase& c, std::ostream* out) { *out << c.label; }
+
+const std::wstring kHead = L"AddNTGroup : failed : ";
+const std::wstring kTail = L" for : grp";
+const std::wstring kLongReason(600, L'x');
+
+const MappingCase kMappingCases[] = {
+    {"Added", {0, L"", false, false}, true, L"untouched"},
+    {"AddedPlatformTextIgnored", {0, L"spoken", false, false}, true, L"untouched"},
+    {"AccessDenied",
+     {5, L"platform text", false, false},
+     false,
+     kHead + L"The user does not have access to the requested information." + kTail},
+    {"AliasExists", {1379, L"", false, false}, true, kHead + L"The local group already exists." + kTail},
+    {"GroupExists", {2223, L"", false, false}, true, kHead + L"The local group already exists." + kTail},
+    {"NotPrimary",
+     {2226, L"", false, false},
+     false,
+     kHead + L"The operation is allowed only on the primary domain controller of the domain." + kTail},
+    {"InvalidComputer", {2351, L"", false, false}, false, kHead + L"The computer name is invalid." + kTail},
+    {"UnknownCodeWithThePlatformsText",
+     {4294967295ul, L"groupadd exited with status 3", false, false},
+     false,
+     kHead + L"groupadd exited with status 3" + kTail},
+    {"UnknownCodeWithoutText", {2224, L"", false, false}, false, kHead + L"error 2224" + kTail},
+    {"TextLongerThanTheHeadHolds",
+     {7, kLongReason, false, false},
+     false,
+     (kHead + kLongReason).substr(0, 511) + kTail},
+    {"ThrowsANumber", {0, L"", true, false}, false, L"AddNTGroup : unknown error" + kTail},
+    {"ThrowsAnException", {0, L"", false, true}, false, L"AddNTGroup : unknown error" + kTail},
+};
+
+class AddNTGroupResult : public GroupsTest, public testing::WithParamInterface<MappingCase> {};
+
+TEST_P(AddNTGroupResult, IsDescribedUnlessTheGroupWasAdded) {
+  const MappingCase& c = GetParam();
+  fakeAnswers = {{L"grp", c.answer}};
+  std::wstring errorText = L"untouched";
+  EXPECT_EQ(AddNTGroup(kServer, L"grp", kComment, errorText), c.result);
+  EXPECT_EQ(errorText, c.errorText);
 }
+
+INSTANTIATE_TEST_SUITE_P(Answers, AddNTGroupResult, testing::ValuesIn(kMappingCases),
+                         [](const testing::TestParamInfo<MappingCase>& info) {
+                           return std::string(info.param.label);
+                         });
 
 std::wstring Message(const std::wstring& reason, int groupNumber) {
   return L"AddNTGroup : failed : " + reason + L" for : " + AdminGroupTable[groupNumber - 1];
