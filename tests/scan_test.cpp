@@ -54,6 +54,8 @@ struct NameCase {
   std::string procKind;
 };
 
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.label; }
+
 class NameCut : public testing::TestWithParam<NameCase> {};
 
 TEST_P(NameCut, CutsNameTableAndKind) {
