@@ -1,0 +1,90 @@
+// T-SQL read as SQL Server and sqlcmd read it, as far as the rewrites need: where a batch
+// ends (GO lines), and which text stands in code rather than in a comment, a string or a
+// quoted name.
+//
+// Every text is a view into the one script buffer, lower-cased (A-Z to a-z only); positions
+// are offsets into the view passed, and nothing found is kNotFound. Nothing here copies the
+// script, and every reading is linear in the bytes it looks at.
+//
+// The lexical rules: "--" runs to the end of its line; /* */ nests; a 'string' doubles a
+// quote to hold one (n'...' the same); a [name] doubles "]", a "name" doubles the quote.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "rewrite/search.h"
+
+// Position of the letters "go" on the first GO line of `text`, or kNotFound. A GO line holds
+// "go" alone between blanks (space, tab, CR); a line starts at the start of `text` or after a
+// line feed and ends at a line feed or at the end of `text`. "go" inside a word (category,
+// cargo, logon) is ordinary text.
+//
+// The start of `text` counts as a line start. Kept across views (ForwardSearch::Finder), the
+// answer holds for views that start at a line start, or whose text up to their first line feed
+// is not a GO line by itself (views from "create procedure " on).
+std::size_t FindGoLine(std::string_view text);
+
+// Where the reading of a script stands after some of its bytes.
+enum class LexicalState : unsigned char {
+  kCode,
+  kLineComment,   // after "--"; the next line feed ends it
+  kBlockComment,  // inside /* */, at any depth
+  kString,        // inside '...'
+  kBracketName,   // inside [...]
+  kQuotedName,    // inside "..."
+};
+
+// The state after the last byte of `script`, read from its first byte in code: pass the text
+// up to some point to ask whether it ends inside a comment, a string or a name. A GO line (see
+// FindGoLine) closes whatever is open, as sqlcmd ends the batch there; a byte pair that the
+// rules read together (a doubled quote, "--", "/*", "*/") counts only when both bytes are in
+// `script`.
+LexicalState StateAfter(std::string_view script);
+
+// Finds a needle, such as "create procedure ", where it stands in code: not inside a comment,
+// a string or a quoted name. The lexical state is read from the start of the script on, once,
+// as the calls move forward. A GO line closes whatever is open (as for StateAfter), so the
+// reading starts afresh, in code, after the last GO line before each occurrence it looks at:
+// a script of many batches costs little more than the searches for its GO lines and for the
+// needle, and the bytes of a batch are read only up to the occurrences within it.
+class CodeSearch {
+ public:
+  // `script` is the whole script; `needle` is not empty and holds none of the bytes that open
+  // a comment, a string or a name (- / ' [ ").
+  CodeSearch(std::string_view script, std::string_view needle);
+
+  // First occurrence of the needle that starts in code and lies inside `rest`, or kNotFound.
+  // `rest` is a view of the script. Successive calls pass views that start no earlier than
+  // the previous one; a caller may skip ahead over text it has consumed, and the state there is
+  // still that of the script read from its first byte. The work of all calls together is then
+  // linear in the size of the script. A view that starts earlier than the previous one makes
+  // the reader start again from the script's first byte.
+  std::size_t In(std::string_view rest);
+
+ private:
+  void Restart();
+  void ReadTo(std::size_t offset);  // reads every construct that starts before `offset`
+  void ReadOpenConstruct();         // reads on in a comment, string or name
+  void ReadOpener(std::size_t at);  // reads the byte at `at` in code, which may open one
+  std::size_t FindOpener(std::size_t from, std::size_t to);  // the first opener, or `to`
+  std::size_t NextGoLine();             // the letters of the next GO line at or after pos_
+  void SkipGoLines(std::size_t limit);  // moves past the last GO line that ends by `limit`
+  std::size_t NextNeedle();             // the next occurrence at or after pos_, in any state
+
+  std::string_view script_;
+  std::string_view needle_;
+  std::size_t pos_ = 0;  // the bytes before it have been read
+  LexicalState state_ = LexicalState::kCode;
+  std::size_t depth_ = 0;  // of nested block comments
+  std::size_t viewStart_ = 0;
+  std::size_t goLine_ = kNotFound;  // the first GO line at or after goFrom_
+  std::size_t goFrom_ = kNotFound;
+  std::size_t needleAt_ = kNotFound;  // the first occurrence at or after needleFrom_
+  std::size_t needleFrom_ = kNotFound;
+  std::size_t maskBase_ = kNotFound;  // mask_ has a bit for each opener of the 64 bytes there
+  std::uint64_t mask_ = 0;
+
+  friend LexicalState StateAfter(std::string_view script);
+};
