@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -260,4 +261,377 @@ LexicalState StateAfter(std::string_view script) {
   CodeSearch reader(script, {});
   reader.ReadTo(script.size());
   return reader.state_;
+}
+
+// ---- IF statements
+
+namespace {
+
+bool IsSeparator(char byte) { return IsBlank(byte) || byte == '\n' || byte == '\v' || byte == '\f'; }
+
+constexpr std::array<bool, 256> kWordBytes = [] {
+  std::array<bool, 256> word{};
+  for (int byte = 0; byte < 256; ++byte) {
+    word[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+                 byte == '_' || byte == '@' || byte == '#' || byte == '$' || byte == '.' || byte >= 0x80;
+  }
+  return word;
+}();
+
+bool IsWordByte(char byte) { return kWordBytes[static_cast<unsigned char>(byte)]; }
+
+// Whether `text` holds a byte pair that opens or closes a block comment.
+bool HoldsCommentMark(std::string_view text) {
+  return text.find("/*") != kNotFound || text.find("*/") != kNotFound;
+}
+
+// One past the quote that closes the string or name opened by `quote` at `at`, or kNotFound.
+std::size_t QuotedEnd(std::string_view text, std::size_t at, char quote) {
+  return QuotedClose(text, at + 1, text.size(), quote);
+}
+
+// One past the "*/" that closes the block comment opened at `at`, or kNotFound.
+std::size_t BlockCommentEnd(std::string_view text, std::size_t at) {
+  std::size_t depth = 1;
+  return BlockCommentClose(text, at + 2, text.size(), depth);
+}
+
+enum class TokenKind : unsigned char {
+  kNone,    // the text has ended
+  kBroken,  // a string, name or block comment that does not close
+  kWord,
+  kString,
+  kOpen,
+  kClose,
+  kComma,
+  kSemicolon,
+  kEquals,
+  kSign,  // + or -
+  kOther,
+};
+
+struct Token {
+  TokenKind kind = TokenKind::kNone;
+  std::size_t start = 0;
+  std::size_t end = 0;
+  bool afterLineFeed = false;  // a line feed in code stands between it and the token before
+};
+
+// Reads the tokens of a statement one by one, with one token of lookahead, and notes the first
+// place where a block comment around the text would be broken.
+class TokenReader {
+ public:
+  explicit TokenReader(std::string_view text) : text_(text) {}
+
+  const Token& Peek() {
+    if (!peeked_) {
+      peek_ = Read();
+      peeked_ = true;
+    }
+    return peek_;
+  }
+  Token Take() {
+    Peek();
+    peeked_ = false;
+    return peek_;
+  }
+  std::string_view Text(const Token& token) const { return text_.substr(token.start, token.end - token.start); }
+  bool IsWord(const Token& token, std::string_view word) const {
+    return token.kind == TokenKind::kWord && Text(token) == word;
+  }
+  // The first byte of a string, name or "--" comment holding "/*" or "*/", or of a "*/" in code.
+  std::size_t FirstFlaw() const { return flaw_; }
+
+ private:
+  Token Read();
+  bool SkipSeparators(Token& token);
+  Token ReadWord(Token token);
+  void NoteFlaw(std::size_t at) { flaw_ = std::min(flaw_, at); }
+  char ByteAt(std::size_t at) const { return at < text_.size() ? text_[at] : '\0'; }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  bool peeked_ = false;
+  Token peek_;
+  std::size_t flaw_ = kNotFound;
+};
+
+// Skips blanks, line ends and comments before a token. False for a block comment that does not
+// close; the token is then broken.
+bool TokenReader::SkipSeparators(Token& token) {
+  while (pos_ < text_.size()) {
+    const char byte = text_[pos_];
+    if (byte == '\n') token.afterLineFeed = true;
+    if (IsSeparator(byte)) {
+      ++pos_;
+    } else if (byte == '-' && ByteAt(pos_ + 1) == '-') {
+      const std::size_t lineFeed = std::min(text_.find('\n', pos_), text_.size());
+      if (HoldsCommentMark(text_.substr(pos_, lineFeed - pos_))) NoteFlaw(pos_);
+      pos_ = lineFeed;
+    } else if (byte == '/' && ByteAt(pos_ + 1) == '*') {
+      const std::size_t end = BlockCommentEnd(text_, pos_);
+      if (end == kNotFound) return false;
+      pos_ = end;
+    } else {
+      break;
+    }
+  }
+  return true;
+}
+
+// A word from token.start on: word bytes glued to [names] and "names".
+Token TokenReader::ReadWord(Token token) {
+  std::size_t at = token.start;
+  while (at < text_.size()) {
+    const char byte = text_[at];
+    if (IsWordByte(byte)) {
+      ++at;
+      continue;
+    }
+    if (byte != '[' && byte != '"') break;
+    const std::size_t end = QuotedEnd(text_, at, byte == '[' ? ']' : '"');
+    if (end == kNotFound) {
+      token.kind = TokenKind::kBroken;
+      pos_ = text_.size();
+      return token;
+    }
+    if (HoldsCommentMark(text_.substr(at, end - at))) NoteFlaw(at);
+    at = end;
+  }
+  token.kind = TokenKind::kWord;
+  token.end = pos_ = at;
+  return token;
+}
+
+Token TokenReader::Read() {
+  Token token;
+  if (!SkipSeparators(token)) {
+    token.kind = TokenKind::kBroken;
+    token.start = token.end = pos_;
+    pos_ = text_.size();
+    return token;
+  }
+  token.start = token.end = pos_;
+  if (pos_ == text_.size()) return token;
+  const char byte = text_[pos_];
+  const bool nString = byte == 'n' && ByteAt(pos_ + 1) == '\'';
+  if (byte == '\'' || nString) {
+    const std::size_t end = QuotedEnd(text_, nString ? pos_ + 1 : pos_, '\'');
+    if (end == kNotFound) {
+      token.kind = TokenKind::kBroken;
+      pos_ = text_.size();
+      return token;
+    }
+    if (HoldsCommentMark(text_.substr(pos_, end - pos_))) NoteFlaw(pos_);
+    token.kind = TokenKind::kString;
+    token.end = pos_ = end;
+    return token;
+  }
+  if (IsWordByte(byte) || byte == '[' || byte == '"') return ReadWord(token);
+  switch (byte) {
+    case '(': token.kind = TokenKind::kOpen; break;
+    case ')': token.kind = TokenKind::kClose; break;
+    case ',': token.kind = TokenKind::kComma; break;
+    case ';': token.kind = TokenKind::kSemicolon; break;
+    case '=': token.kind = TokenKind::kEquals; break;
+    case '+':
+    case '-': token.kind = TokenKind::kSign; break;
+    default: token.kind = TokenKind::kOther; break;
+  }
+  if (byte == '*' && ByteAt(pos_ + 1) == '/') NoteFlaw(pos_);
+  token.end = pos_ = pos_ + 1;
+  return token;
+}
+
+constexpr std::array<std::string_view, 15> kStatementWords = {
+    "begin", "exec",  "execute", "if",    "return", "raiserror", "set",  "select",
+    "insert", "update", "delete", "print", "throw",  "declare",   "while"};
+
+bool StartsStatement(std::string_view word) {
+  return std::find(kStatementWords.begin(), kStatementWords.end(), word) != kStatementWords.end();
+}
+
+// A word that can stand as a procedure name or a value.
+bool IsPlainWord(TokenReader& reader, const Token& token) {
+  if (token.kind != TokenKind::kWord) return false;
+  const std::string_view word = reader.Text(token);
+  return word != "end" && word != "else" && !StartsStatement(word);
+}
+
+bool IsVariable(TokenReader& reader, const Token& token) {
+  return token.kind == TokenKind::kWord && reader.Text(token).front() == '@';
+}
+
+// Whether the next tokens are a variable and "=", as in "@rc =" or "@errorid =".
+bool NextIsAssignment(TokenReader& reader) {
+  if (!IsVariable(reader, reader.Peek())) return false;
+  TokenReader probe = reader;
+  probe.Take();
+  return probe.Peek().kind == TokenKind::kEquals;
+}
+
+bool IsNumber(TokenReader& reader, const Token& token) {
+  if (token.kind != TokenKind::kWord) return false;
+  const char first = reader.Text(token).front();
+  return (first >= '0' && first <= '9') || first == '.';
+}
+
+// Reads on from an opening parenthesis (taken) through the one that closes it.
+bool ReadParenthesised(TokenReader& reader, std::size_t& end) {
+  for (std::size_t depth = 1; depth > 0;) {
+    const Token token = reader.Take();
+    if (token.kind == TokenKind::kNone || token.kind == TokenKind::kBroken) return false;
+    if (token.kind == TokenKind::kOpen) ++depth;
+    if (token.kind == TokenKind::kClose) --depth;
+    end = token.end;
+  }
+  return true;
+}
+
+// Whether the next token starts an argument of exec.
+bool StartsArgument(TokenReader& reader) {
+  const Token& next = reader.Peek();
+  if (next.kind == TokenKind::kString || next.kind == TokenKind::kOpen || IsPlainWord(reader, next)) return true;
+  if (next.kind != TokenKind::kSign) return false;
+  TokenReader probe = reader;
+  probe.Take();
+  return IsNumber(probe, probe.Peek());
+}
+
+// A value: a word, a signed number, a string or a parenthesised expression, then an optional
+// output or out.
+bool ReadValue(TokenReader& reader, std::size_t& end) {
+  Token token = reader.Take();
+  if (token.kind == TokenKind::kSign) {
+    token = reader.Take();
+    if (!IsNumber(reader, token)) return false;
+  }
+  if (token.kind == TokenKind::kOpen) {
+    if (!ReadParenthesised(reader, end)) return false;
+  } else if (token.kind == TokenKind::kString || IsPlainWord(reader, token)) {
+    end = token.end;
+  } else {
+    return false;
+  }
+  if (reader.IsWord(reader.Peek(), "output") || reader.IsWord(reader.Peek(), "out")) end = reader.Take().end;
+  return true;
+}
+
+// After exec or execute: "@rc =", the name, and the arguments.
+bool ReadExec(TokenReader& reader, std::size_t& end) {
+  if (NextIsAssignment(reader)) {
+    reader.Take();
+    reader.Take();
+  }
+  const Token name = reader.Take();
+  if (name.kind == TokenKind::kOpen) {
+    if (!ReadParenthesised(reader, end)) return false;
+  } else if (IsPlainWord(reader, name)) {
+    end = name.end;
+  } else {
+    return false;
+  }
+  if (!StartsArgument(reader)) return true;
+  while (true) {
+    if (NextIsAssignment(reader)) {
+      reader.Take();
+      reader.Take();
+    }
+    if (!ReadValue(reader, end)) return false;
+    if (reader.Peek().kind != TokenKind::kComma) return true;
+    reader.Take();
+  }
+}
+
+// After begin: through the matching end.
+bool ReadBlock(TokenReader& reader, std::size_t& end) {
+  for (std::size_t depth = 1; depth > 0;) {
+    const Token token = reader.Take();
+    if (token.kind == TokenKind::kNone || token.kind == TokenKind::kBroken) return false;
+    if (reader.IsWord(token, "begin") || reader.IsWord(token, "case")) ++depth;
+    if (reader.IsWord(token, "end")) --depth;
+    end = token.end;
+  }
+  return true;
+}
+
+// From `first` on through the end of its line, or of the line where its parentheses close.
+bool ReadLine(TokenReader& reader, Token first, std::size_t& end) {
+  std::size_t depth = 0;
+  for (Token token = first;; token = reader.Take()) {
+    if (token.kind == TokenKind::kOpen) ++depth;
+    if (token.kind == TokenKind::kClose) {
+      if (depth == 0) return false;
+      --depth;
+    }
+    end = token.end;
+    const Token& next = reader.Peek();
+    if (next.kind == TokenKind::kNone) return depth == 0;
+    if (next.afterLineFeed && depth == 0) return true;
+    if (next.kind == TokenKind::kBroken) return false;
+  }
+}
+
+// A statement other than IF, from its first token on.
+bool ReadStatement(TokenReader& reader, const Token& first, std::size_t& end) {
+  if (reader.IsWord(first, "begin")) return ReadBlock(reader, end);
+  if (reader.IsWord(first, "exec") || reader.IsWord(first, "execute")) {
+    end = first.end;
+    return ReadExec(reader, end);
+  }
+  return ReadLine(reader, first, end);
+}
+
+// Reads the condition up to the word that starts the governed statement, left as the next token.
+bool SkipCondition(TokenReader& reader) {
+  for (std::size_t depth = 0;;) {
+    const Token token = reader.Peek();
+    if (token.kind == TokenKind::kNone || token.kind == TokenKind::kBroken) return false;
+    if (depth == 0 && token.kind == TokenKind::kWord && StartsStatement(reader.Text(token))) return true;
+    reader.Take();
+    if (token.kind == TokenKind::kOpen) ++depth;
+    if (token.kind == TokenKind::kClose) {
+      if (depth == 0) return false;
+      --depth;
+    }
+  }
+}
+
+// Whether the token after an else can start its statement.
+bool StartsElseStatement(TokenReader& reader, const Token& token) {
+  return token.kind == TokenKind::kOpen ||
+         (token.kind == TokenKind::kWord && !reader.IsWord(token, "end") && !reader.IsWord(token, "else"));
+}
+
+}  // namespace
+
+IfStatement ReadIfStatement(std::string_view text) {
+  TokenReader reader(text);
+  Token token = reader.Take();
+  if (token.start != 0 || !reader.IsWord(token, "if")) return {};
+  // The IFs whose statement is being read, the innermost last: whether it is their else's.
+  std::vector<bool> inElse;
+  std::size_t end = 0;
+  while (true) {
+    if (reader.IsWord(token, "if")) {
+      inElse.push_back(false);
+      if (!SkipCondition(reader)) return {};
+      token = reader.Take();
+      continue;
+    }
+    if (!ReadStatement(reader, token, end)) return {};
+    // The statement is complete, and with it each IF that it ends.
+    while (true) {
+      if (reader.Peek().kind == TokenKind::kSemicolon) end = reader.Take().end;
+      if (inElse.empty()) return {end, reader.FirstFlaw() >= end};
+      if (!inElse.back() && reader.IsWord(reader.Peek(), "else")) {
+        reader.Take();
+        inElse.back() = true;
+        token = reader.Take();
+        if (!StartsElseStatement(reader, token)) return {};
+        break;
+      }
+      inElse.pop_back();
+    }
+  }
 }

@@ -1,6 +1,6 @@
 // T-SQL read as SQL Server and sqlcmd read it, as far as the rewrites need: where a batch
-// ends (GO lines), and which text stands in code rather than in a comment, a string or a
-// quoted name.
+// ends (GO lines), how far one IF statement reaches, and which text stands in code rather
+// than in a comment, a string or a quoted name.
 //
 // Every text is a view into the one script buffer, lower-cased (A-Z to a-z only); positions
 // are offsets into the view passed, and nothing found is kNotFound. Nothing here copies the
@@ -25,6 +25,43 @@
 // answer holds for views that start at a line start, or whose text up to their first line feed
 // is not a GO line by itself (views from "create procedure " on).
 std::size_t FindGoLine(std::string_view text);
+
+// How far the IF statement at the start of a text reaches.
+struct IfStatement {
+  std::size_t end = kNotFound;  // one past the statement's last byte, or kNotFound
+  bool closable = false;        // whether [0, end) can be enclosed in one block comment
+};
+
+// Reads the IF statement at the start of `text`, which starts with the word "if" and runs to
+// where the statement has to end at the latest (its procedure's GO line, or the end of the
+// script).
+//
+// Words are separated by blanks, line ends and comments; a word is letters, digits,
+// _ @ # $ . and bytes from 0x80, glued to [names] and "names" (dbo.[sp_x] is one word). The
+// condition runs to the first word outside parentheses that starts a statement (begin, exec,
+// execute, if, return, raiserror, set, select, insert, update, delete, print, throw, declare,
+// while). The statement it governs is
+//   - if: a nested IF, read the same way;
+//   - begin: through its matching end (begin/end and case/end pairs nest);
+//   - exec or execute: an optional "@rc =", the procedure's name (a word, or a parenthesised
+//     expression), and its arguments separated by commas, through the last one. An argument
+//     is "@name =" then a value, or a value; a value is a word, a number (with an optional
+//     sign), a string or a parenthesised expression, optionally followed by output or out,
+//     and never end, else or a word that starts a statement;
+//   - any other statement: through the end of its line. A line ends at a line feed in code
+//     (not inside a string, a name or a /* */ comment); open parentheses carry the statement
+//     on to the line where they close.
+// A ";" right after a statement belongs to it; after an IF's statement, an "else" continues
+// that IF with one more statement (an else binds to the innermost IF that has none).
+//
+// `end` is one past the last byte of the statement's last word or sign: blanks and a "--"
+// comment after it stay outside. It is kNotFound when `text` does not start with the word
+// "if", or the statement does not end inside `text` (a begin without end, an unclosed
+// parenthesis, string, name or comment, an exec without a name, a comma or else with nothing
+// after it). `closable` is false when a "/*" or "*/" stands in a string, a name or a "--"
+// comment before `end`, or a "*/" stands in code there: a block comment around the statement
+// would then end too early or never.
+IfStatement ReadIfStatement(std::string_view text);
 
 // Where the reading of a script stands after some of its bytes.
 enum class LexicalState : unsigned char {

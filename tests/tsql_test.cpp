@@ -1,10 +1,11 @@
-// The lexical reading of T-SQL: GO lines, the code search, and the batch reader the tests
-// use to check scripts.
+// The lexical reading of T-SQL: GO lines, the reach of an IF statement, the code search, and
+// the batch reader the tests use to check scripts.
 #include "rewrite/tsql.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -62,6 +63,221 @@ TEST(FindGoLine, AgreesWithTheBatchReader) {
     const std::size_t expected = batches.size() == 1 ? kNotFound : text.find("go", batches[0].text.size());
     ASSERT_EQ(FindGoLine(text), expected) << testing::PrintToString(text);
   }
+}
+
+// ---- ReadIfStatement
+
+struct IfCase {
+  std::string_view label;
+  std::string_view text;
+  std::optional<std::string_view> covered;  // the statement: a prefix of the text
+  bool closable = true;
+};
+
+class ReadIfStatementTest : public testing::TestWithParam<IfCase> {};
+
+TEST_P(ReadIfStatementTest, EndsWhereTheStatementEnds) {
+  const IfCase& c = GetParam();
+  const IfStatement statement = ReadIfStatement(c.text);
+  if (!c.covered) {
+    EXPECT_EQ(statement.end, kNotFound);
+    EXPECT_FALSE(statement.closable);
+    return;
+  }
+  ASSERT_TRUE(c.text.starts_with(*c.covered));
+  ASSERT_NE(statement.end, kNotFound);
+  EXPECT_EQ(c.text.substr(0, statement.end), *c.covered);
+  EXPECT_EQ(statement.closable, c.closable);
+}
+
+// The forms of the delete procedures' row-count test, as the server versions and the tools
+// that export them write it.
+INSTANTIATE_TEST_SUITE_P(
+    ServerLayouts, ReadIfStatementTest,
+    testing::Values(
+        IfCase{"Sql2000",
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598\n",
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598"},
+        IfCase{"Sql2005CrLfBeforeTheProcedureEnd",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598\r\n"
+               "end\r\n",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598"},
+        // In an update procedure the else after "end" belongs to the enclosing "if substring".
+        IfCase{"Sql2000UpdateBeforeEndElse",
+               "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_msreplraiserror 20598\nend\nelse\n"
+               "begin\nupdate \"t\" set \"c\" = @c2\n",
+               "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_msreplraiserror 20598"},
+        IfCase{"Sql2012BeginBlock",
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n\t\tbegin\n\t\t\t\n"
+               "\t\t\tset @primarykey_text = @primarykey_text + '[id] = ' + convert(nvarchar(100),@pkc1,1)\n"
+               "\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[airline]', "
+               "@param2=@primarykey_text, @param3=13233\n\t\tend\nend  \nelse\n",
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n\t\tbegin\n\t\t\t\n"
+               "\t\t\tset @primarykey_text = @primarykey_text + '[id] = ' + convert(nvarchar(100),@pkc1,1)\n"
+               "\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[airline]', "
+               "@param2=@primarykey_text, @param3=13233\n\t\tend"},
+        IfCase{"Sql2014ExistsTestWithElse",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
+               "\t\t\tif exists (select * from sys.all_parameters where object_id = "
+               "object_id('sp_msreplraiserror') and [name] = '@param3')\r\n\t\t\tbegin\r\n\r\n"
+               "\t\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[t]', @param2=@primarykey_text, "
+               "@param3=13234\r\n\t\t\tend\r\n\t\t\telse\r\n\t\t\t\texec sp_msreplraiserror @errorid=20598\r\n"
+               "\t\tend\r\nend\r\n",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
+               "\t\t\tif exists (select * from sys.all_parameters where object_id = "
+               "object_id('sp_msreplraiserror') and [name] = '@param3')\r\n\t\t\tbegin\r\n\r\n"
+               "\t\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[t]', @param2=@primarykey_text, "
+               "@param3=13234\r\n\t\t\tend\r\n\t\t\telse\r\n\t\t\t\texec sp_msreplraiserror @errorid=20598\r\n"
+               "\t\tend"},
+        IfCase{"BeginBlockRightAfterTheTest",
+               "if @@rowcount = 0\nbegin\n    if @@microsoftversion>0x07320000\n    begin\n"
+               "        exec sp_msreplraiserror @errorid=20598, @param1=@procname\n    end\nend\nend\n",
+               "if @@rowcount = 0\nbegin\n    if @@microsoftversion>0x07320000\n    begin\n"
+               "        exec sp_msreplraiserror @errorid=20598, @param1=@procname\n    end\nend"},
+        // Peer-to-peer procedures return instead of raising the error.
+        IfCase{"PeerToPeerReturn", "if @@rowcount = 0\r\n\treturn\r\nend\r\n", "if @@rowcount = 0\r\n\treturn"},
+        // An export that joined lines: the procedure's end and a comment share the line.
+        IfCase{"SqueezedExecEnd",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n"
+               "        exec sp_msreplraiserror 20598 end    --\r\n",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598"},
+        IfCase{"SqueezedEndEnd",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
+               "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend end    --\r\n",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
+               "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend"},
+        IfCase{"SqueezedEndEndElse",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
+               "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend end   else\r\nbegin  update [dbo].[t] set\r\n",
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
+               "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend"},
+        // Written by hand: semicolons, arguments over several lines, blanks around "=".
+        IfCase{"SemicolonsAndArgumentsOverLines",
+               "if @@rowcount = 0 and @@microsoftversion > 0x07320000\n    begin\n"
+               "        exec sp_msreplraiserror\n            @errorid = 20598,\n"
+               "            @param1 = n'[warehouse].[stockitems]';\n    end;\nend\n",
+               "if @@rowcount = 0 and @@microsoftversion > 0x07320000\n    begin\n"
+               "        exec sp_msreplraiserror\n            @errorid = 20598,\n"
+               "            @param1 = n'[warehouse].[stockitems]';\n    end;"},
+        // A script that went through the rewrite once: the old closing marker follows.
+        IfCase{"RewrittenBefore",
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598 -d-*/\n"
+               " \n \nend\n",
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598"}),
+    [](const testing::TestParamInfo<IfCase>& info) { return Name(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, ReadIfStatementTest,
+    testing::Values(
+        IfCase{"EndsWithTheText", "if @@rowcount = 0 exec sp_x 20598", "if @@rowcount = 0 exec sp_x 20598"},
+        IfCase{"ExecuteWithReturnCodeAndOutput",
+               "if @x = 1 execute @rc = dbo.[sp_x] @a = @b output, -1, 'z' out\nselect 1",
+               "if @x = 1 execute @rc = dbo.[sp_x] @a = @b output, -1, 'z' out"},
+        IfCase{"ExecWithoutArguments", "if @x = 1 exec sp_x\nselect 1", "if @x = 1 exec sp_x"},
+        IfCase{"ExecOfAnExpression", "if @x = 1 exec ('select ' + @c) else print 1\nx",
+               "if @x = 1 exec ('select ' + @c) else print 1"},
+        IfCase{"ElseTakesOneMoreStatement", "if @@rowcount = 0\n    exec sp_x 1\nelse\n    exec sp_y 20598\nend",
+               "if @@rowcount = 0\n    exec sp_x 1\nelse\n    exec sp_y 20598"},
+        IfCase{"ElseBindsToTheInnermostIf",
+               "if @a = 1 if @b = 1 print 'a'\nelse print 'b'\nelse print 'c'\nprint 'd'",
+               "if @a = 1 if @b = 1 print 'a'\nelse print 'b'\nelse print 'c'"},
+        IfCase{"ElseIf", "if @a = 1 return\nelse if @b = 1 return\nelse return\nprint 1",
+               "if @a = 1 return\nelse if @b = 1 return\nelse return"},
+        IfCase{"StatementWordsInsideParenthesesAreCondition",
+               "if exists (select 1 from t where c = 'begin') and (@x in (select 2)) begin select 1 end end",
+               "if exists (select 1 from t where c = 'begin') and (@x in (select 2)) begin select 1 end"},
+        IfCase{"CaseEndInsideBegin",
+               "if @@rowcount = 0\nbegin\n set @x = case when @y = 1 then 1 else 2 end\n exec sp_x 20598\nend\nend",
+               "if @@rowcount = 0\nbegin\n set @x = case when @y = 1 then 1 else 2 end\n exec sp_x 20598\nend"},
+        IfCase{"QuotedWordsAreNoKeywords", "if @@rowcount = 0 begin print 'end' select [end], \"end\" end\nend",
+               "if @@rowcount = 0 begin print 'end' select [end], \"end\" end"},
+        IfCase{"ParenthesesCarryALineOn", "if @@rowcount = 0\n    raiserror (\n        'x', 16, 1)\n    with log\nend",
+               "if @@rowcount = 0\n    raiserror (\n        'x', 16, 1)"},
+        IfCase{"StringsAndNamesCarryALineOn",
+               "if @@rowcount = 0 print 'two\nlines' + [a\nb] /* and\n */ + 'x'\nend",
+               "if @@rowcount = 0 print 'two\nlines' + [a\nb] /* and\n */ + 'x'"},
+        IfCase{"SemicolonAfterALine", "if @@rowcount = 0 return\n;\nend", "if @@rowcount = 0 return\n;"},
+        IfCase{"CommentsInTheCondition", "if @@rowcount = 0 -- begin\n /* exec */ exec sp_x 20598 end",
+               "if @@rowcount = 0 -- begin\n /* exec */ exec sp_x 20598"},
+        IfCase{"TrailingCommentStaysOutside", "if @@rowcount = 0 return -- done */\nend", "if @@rowcount = 0 return"},
+        IfCase{"NestedCommentInside", "if @@rowcount = 0 /* a /* b */ c */ exec sp_x 20598\nend",
+               "if @@rowcount = 0 /* a /* b */ c */ exec sp_x 20598"},
+        IfCase{"NoBlanksAroundSigns", "if @@microsoftversion>0x07320000 exec sp_x 20598;end",
+               "if @@microsoftversion>0x07320000 exec sp_x 20598;"}),
+    [](const testing::TestParamInfo<IfCase>& info) { return Name(info.param.label); });
+
+// A block comment around these statements would close early (or never): the rewrite must
+// leave them as they are.
+INSTANTIATE_TEST_SUITE_P(
+    NotClosable, ReadIfStatementTest,
+    testing::Values(IfCase{"CloserInAString", "if @@rowcount = 0 begin print '*/' exec sp_x 20598 end",
+                           "if @@rowcount = 0 begin print '*/' exec sp_x 20598 end", false},
+                    IfCase{"OpenerInAnNString", "if @@rowcount = 0 exec sp_x 20598, n'/*'\nend",
+                           "if @@rowcount = 0 exec sp_x 20598, n'/*'", false},
+                    IfCase{"OpenerInALineComment", "if @@rowcount = 0 begin -- /* old\n exec sp_x 20598 end",
+                           "if @@rowcount = 0 begin -- /* old\n exec sp_x 20598 end", false},
+                    IfCase{"CloserInAName", "if @@rowcount = 0 select [a*/b]\nend", "if @@rowcount = 0 select [a*/b]",
+                           false},
+                    IfCase{"CloserInCode", "if @@rowcount = 0 select 4*/2\nend", "if @@rowcount = 0 select 4*/2",
+                           false}),
+    [](const testing::TestParamInfo<IfCase>& info) { return Name(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    NoEndInTheText, ReadIfStatementTest,
+    testing::Values(IfCase{"BeginWithoutEnd", "if @@rowcount = 0 begin exec sp_x 20598\n", std::nullopt},
+                    IfCase{"UnclosedString", "if @@rowcount = 0 print 'abc\n", std::nullopt},
+                    IfCase{"UnclosedName", "if @@rowcount = 0 exec [sp_x 20598\n", std::nullopt},
+                    IfCase{"UnclosedComment", "if @@rowcount = 0 /* exec sp_x 20598\n", std::nullopt},
+                    IfCase{"UnclosedParenthesis", "if @@rowcount = 0 raiserror('x', 16\n", std::nullopt},
+                    IfCase{"ConditionOnly", "if @@rowcount = 0\n", std::nullopt},
+                    IfCase{"ExecWithoutName", "if @@rowcount = 0 exec\nend", std::nullopt},
+                    IfCase{"CommaWithoutArgument", "if @@rowcount = 0 exec sp_x 1,\nend", std::nullopt},
+                    IfCase{"ElseWithoutStatement", "if @@rowcount = 0 return\nelse\nend", std::nullopt},
+                    IfCase{"NotAnIf", "iffy = 1", std::nullopt},
+                    IfCase{"BlankFirst", " if @x = 1 return", std::nullopt},
+                    IfCase{"Empty", "", std::nullopt}),
+    [](const testing::TestParamInfo<IfCase>& info) { return Name(info.param.label); });
+
+// IFs nest as deep as the text goes, and what follows the innermost statement is read once,
+// not once for each IF.
+TEST(ReadIfStatement, DeepNestingNeitherOverflowsNorRepeats) {
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += "if 1=1 ";
+  text += "return";
+  const std::size_t end = text.size();
+  text += "\n/*" + std::string(1 << 20, 'x') + "*/ select 1";
+  const IfStatement statement = ReadIfStatement(text);
+  EXPECT_EQ(statement.end, end);
+  EXPECT_TRUE(statement.closable);
+}
+
+// Random statements: whatever the reading says, a statement it calls closable stays inside one
+// block comment, from its first byte to its last, and ends after a token in code.
+TEST(ReadIfStatement, ClosableStatementsStayInsideOneComment) {
+  std::minstd_rand random(5);
+  const std::vector<std::string_view> pieces = {
+      "if ",  "@@rowcount = 0 ", "begin ", "end ", "case ", "else ", "exec ", "sp_x ", "@a = ", "20598", " output",
+      ",",    ";",   "(",   ")",   "\n",   " ",   "'a'",  "'/*'", "'*/'", "n'x'", "[n]", "[*/]",  "\"q\"",
+      "-- x\n", "-- /*\n", "/* c */", "/* /* */ */", "*/", "/", "*", "-", "return ", "print 1 ", "'", "["};
+  int closable = 0;
+  for (int round = 0; round < 50000; ++round) {
+    std::string text = "if ";
+    const int count = static_cast<int>(random() % 16);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    const IfStatement statement = ReadIfStatement(text);
+    if (statement.end == kNotFound) continue;
+    ASSERT_LE(statement.end, text.size()) << testing::PrintToString(text);
+    const std::string_view covered = std::string_view(text).substr(0, statement.end);
+    ASSERT_EQ(StateAfter(covered), LexicalState::kCode) << testing::PrintToString(text);
+    if (!statement.closable) continue;
+    ++closable;
+    const std::string wrapped = "/*-D- " + std::string(covered) + " -D-*/";
+    for (std::size_t at = 2; at + 2 < wrapped.size(); ++at) {
+      ASSERT_EQ(StateAt(wrapped, at), LexicalState::kBlockComment) << testing::PrintToString(text) << " at " << at;
+    }
+    ASSERT_EQ(StateAt(wrapped, wrapped.size()), LexicalState::kCode) << testing::PrintToString(text);
+  }
+  EXPECT_GT(closable, 1000);
 }
 
 // ---- The lexical state and the code search
