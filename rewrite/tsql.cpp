@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -36,39 +38,69 @@ std::size_t GoLineAfter(std::string_view script, std::size_t from) {
 
 // ---- Bytes that open a comment, a string or a name in code
 
-constexpr std::array<bool, 256> kOpeners = [] {
-  std::array<bool, 256> openers{};
-  for (const char byte : {'-', '/', '\'', '[', '"'}) openers[static_cast<unsigned char>(byte)] = true;
-  return openers;
-}();
+constexpr std::size_t kOpenerBlock = 64;  // the bits of CodeSearch::mask_
 
-constexpr std::size_t kBlock = 64;
-
-// Whether a block of kBlock bytes holds an opener. A fixed count of positions and plain
-// comparisons, which the compiler turns into vector code.
-bool BlockHasOpener(const unsigned char* block) {
-  unsigned char any = 0;
-  for (std::size_t i = 0; i < kBlock; ++i) {
-    const unsigned char byte = block[i];
-    any |= static_cast<unsigned char>((byte == '-') | (byte == '/') | (byte == '\'') | (byte == '[') |
-                                      (byte == '"'));
-  }
-  return any != 0;
+bool IsOpener(unsigned char byte) {
+  return byte == '-' || byte == '/' || byte == '\'' || byte == '[' || byte == '"';
 }
 
-// The first opener in [from, to) of `script`, or `to`.
-std::size_t FindOpener(std::string_view script, std::size_t from, std::size_t to) {
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(script.data());
-  for (; to - from >= kBlock; from += kBlock) {
-    if (!BlockHasOpener(bytes + from)) continue;
-    for (std::size_t i = from;; ++i) {
-      if (kOpeners[bytes[i]]) return i;
+// Bit i set for each opener at block[i], i < kOpenerBlock. Plain loops over a fixed count of
+// bytes, which the compiler turns into vector code, and a multiplication that gathers the high
+// bits of eight bytes into one byte.
+std::uint64_t OpenerMask(const unsigned char* block) {
+  unsigned char flags[kOpenerBlock];
+  for (std::size_t i = 0; i < kOpenerBlock; ++i) {
+    const unsigned char byte = block[i];
+    unsigned char least = std::min<unsigned char>(byte ^ '-', byte ^ '/');
+    least = std::min<unsigned char>(least, byte ^ '\'');
+    least = std::min<unsigned char>(least, byte ^ '[');
+    least = std::min<unsigned char>(least, byte ^ '"');
+    flags[i] = least == 0 ? 0x80 : 0;
+  }
+  std::uint64_t mask = 0;
+  for (std::size_t word = 0; word < kOpenerBlock / 8; ++word) {
+    std::uint64_t high = 0;  // flags[word * 8 + i] in byte i, counted from the low end
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&high, flags + word * 8, 8);
+    } else {
+      for (std::size_t i = 0; i < 8; ++i) high |= std::uint64_t{flags[word * 8 + i]} << (8 * i);
+    }
+    mask |= ((high * 0x0002040810204081ULL) >> 56) << (8 * word);
+  }
+  return mask;
+}
+
+// ---- Inside comments, strings and names
+
+// Reads a block comment at `depth` on from `pos`: one past the "*/" that closes it, or
+// kNotFound when `bound` comes first (`depth` then holds the depth there).
+std::size_t BlockCommentClose(std::string_view script, std::size_t pos, std::size_t bound, std::size_t& depth) {
+  while (true) {
+    const void* star = std::memchr(script.data() + pos, '*', bound - pos);
+    if (star == nullptr) return kNotFound;
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(star) - script.data());
+    if (at > pos && script[at - 1] == '/') {  // "/*" opens a nested comment
+      ++depth;
+      pos = at + 1;
+    } else if (at + 1 < bound && script[at + 1] == '/') {
+      pos = at + 2;
+      if (--depth == 0) return pos;
+    } else {
+      pos = at + 1;
     }
   }
-  for (; from < to; ++from) {
-    if (kOpeners[bytes[from]]) return from;
+}
+
+// Reads a string or quoted name on from `pos`: one past the `quote` that closes it (a doubled
+// one is part of the text), or kNotFound when `bound` comes first.
+std::size_t QuotedClose(std::string_view script, std::size_t pos, std::size_t bound, char quote) {
+  while (true) {
+    const void* hit = std::memchr(script.data() + pos, quote, bound - pos);
+    if (hit == nullptr) return kNotFound;
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - script.data());
+    if (at + 1 >= bound || script[at + 1] != quote) return at + 1;
+    pos = at + 2;
   }
-  return to;
 }
 
 }  // namespace
@@ -82,18 +114,27 @@ CodeSearch::CodeSearch(std::string_view script, std::string_view needle)
 
 void CodeSearch::Restart() {
   pos_ = 0;
+  maskBase_ = kNotFound;
   state_ = LexicalState::kCode;
   depth_ = 0;
   goFrom_ = kNotFound;
   needleFrom_ = kNotFound;
 }
 
-std::size_t CodeSearch::GoLineBound() {
+std::size_t CodeSearch::NextGoLine() {
   if (goFrom_ == kNotFound || pos_ < goFrom_ || (goLine_ != kNotFound && goLine_ < pos_)) {
     goFrom_ = pos_;
     goLine_ = GoLineAfter(script_, pos_);
   }
-  return goLine_ == kNotFound ? script_.size() : goLine_;
+  return goLine_;
+}
+
+void CodeSearch::SkipGoLines(std::size_t limit) {
+  for (std::size_t go = NextGoLine(); go != kNotFound && go + 2 <= limit; go = NextGoLine()) {
+    pos_ = go + 2;
+    state_ = LexicalState::kCode;
+    depth_ = 0;
+  }
 }
 
 std::size_t CodeSearch::NextNeedle() {
@@ -103,6 +144,24 @@ std::size_t CodeSearch::NextNeedle() {
     needleAt_ = found == kNotFound ? kNotFound : pos_ + found;
   }
   return needleAt_;
+}
+
+std::size_t CodeSearch::FindOpener(std::size_t from, std::size_t to) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(script_.data());
+  while (from < to) {
+    if (from < maskBase_ || from - maskBase_ >= kOpenerBlock) {
+      if (script_.size() - from < kOpenerBlock) break;
+      maskBase_ = from;
+      mask_ = OpenerMask(bytes + from);
+    }
+    const std::uint64_t ahead = mask_ >> (from - maskBase_);
+    if (ahead != 0) return std::min(to, from + static_cast<std::size_t>(std::countr_zero(ahead)));
+    from = maskBase_ + kOpenerBlock;
+  }
+  for (; from < to; ++from) {
+    if (IsOpener(bytes[from])) return from;
+  }
+  return to;
 }
 
 void CodeSearch::ReadOpener(std::size_t at) {
@@ -131,65 +190,40 @@ void CodeSearch::ReadOpener(std::size_t at) {
 }
 
 void CodeSearch::ReadOpenConstruct() {
-  const std::size_t bound = GoLineBound();
-  const char* const bytes = script_.data();
-  // A GO line before the construct's end closes it; without one the script ends inside it.
-  auto interrupt = [&] {
-    if (bound == script_.size()) {
-      pos_ = bound;
-      return;
-    }
-    pos_ = bound + 2;
-    state_ = LexicalState::kCode;
-    depth_ = 0;
-  };
-  if (state_ == LexicalState::kLineComment) {  // only at the end of the script
+  if (state_ == LexicalState::kLineComment) {  // open only at the end of the script
     pos_ = script_.size();
     return;
   }
+  const std::size_t go = NextGoLine();
+  const std::size_t bound = go == kNotFound ? script_.size() : go;
+  std::size_t close = kNotFound;
   if (state_ == LexicalState::kBlockComment) {
-    while (true) {
-      const void* star = std::memchr(bytes + pos_, '*', bound - pos_);
-      if (star == nullptr) return interrupt();
-      const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(star) - bytes);
-      if (at > pos_ && bytes[at - 1] == '/') {  // "/*" opens a nested comment
-        ++depth_;
-        pos_ = at + 1;
-        continue;
-      }
-      pos_ = at + 1;
-      if (at + 1 < bound && bytes[at + 1] == '/') {
-        pos_ = at + 2;
-        if (--depth_ == 0) {
-          state_ = LexicalState::kCode;
-          return;
-        }
-      }
-    }
+    close = BlockCommentClose(script_, pos_, bound, depth_);
+  } else {
+    const char quote = state_ == LexicalState::kString ? '\'' : state_ == LexicalState::kBracketName ? ']' : '"';
+    close = QuotedClose(script_, pos_, bound, quote);
   }
-  const char closing = state_ == LexicalState::kString ? '\'' : state_ == LexicalState::kBracketName ? ']' : '"';
-  while (true) {
-    const void* hit = std::memchr(bytes + pos_, closing, bound - pos_);
-    if (hit == nullptr) return interrupt();
-    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - bytes);
-    if (at + 1 < script_.size() && bytes[at + 1] == closing) {  // doubled: part of the text
-      pos_ = at + 2;
-      continue;
-    }
-    pos_ = at + 1;
-    state_ = LexicalState::kCode;
+  if (close != kNotFound) {
+    pos_ = close;
+  } else if (go == kNotFound) {
+    pos_ = script_.size();  // the script ends inside
     return;
+  } else {
+    pos_ = go + 2;  // a GO line closes whatever is open
   }
+  state_ = LexicalState::kCode;
+  depth_ = 0;
 }
 
 void CodeSearch::ReadTo(std::size_t offset) {
   offset = std::min(offset, script_.size());
+  SkipGoLines(offset);
   while (pos_ < offset) {
     if (state_ != LexicalState::kCode) {
       ReadOpenConstruct();
       continue;
     }
-    const std::size_t at = FindOpener(script_, pos_, offset);
+    const std::size_t at = FindOpener(pos_, offset);
     if (at == offset) {
       pos_ = offset;
       return;
@@ -211,7 +245,8 @@ std::size_t CodeSearch::In(std::string_view rest) {
     }
     const std::size_t needle = NextNeedle();
     if (needle == kNotFound) return kNotFound;
-    const std::size_t at = FindOpener(script_, pos_, needle);
+    SkipGoLines(needle);
+    const std::size_t at = FindOpener(pos_, needle);
     if (at == needle) {
       pos_ = needle;
       break;
@@ -252,32 +287,13 @@ bool HoldsCommentMark(std::string_view text) {
 
 // One past the quote that closes the string or name opened by `quote` at `at`, or kNotFound.
 std::size_t QuotedEnd(std::string_view text, std::size_t at, char quote) {
-  for (std::size_t from = at + 1;;) {
-    const std::size_t close = text.find(quote, from);
-    if (close == kNotFound) return kNotFound;
-    if (close + 1 < text.size() && text[close + 1] == quote) {
-      from = close + 2;
-      continue;
-    }
-    return close + 1;
-  }
+  return QuotedClose(text, at + 1, text.size(), quote);
 }
 
 // One past the "*/" that closes the block comment opened at `at`, or kNotFound.
 std::size_t BlockCommentEnd(std::string_view text, std::size_t at) {
   std::size_t depth = 1;
-  for (std::size_t i = at + 2; i + 1 < text.size();) {
-    if (text[i] == '/' && text[i + 1] == '*') {
-      ++depth;
-      i += 2;
-    } else if (text[i] == '*' && text[i + 1] == '/') {
-      i += 2;
-      if (--depth == 0) return i;
-    } else {
-      ++i;
-    }
-  }
-  return kNotFound;
+  return BlockCommentClose(text, at + 2, text.size(), depth);
 }
 
 enum class TokenKind : unsigned char {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "rewrite/search.h"
@@ -21,8 +22,8 @@
 // cargo, logon) is ordinary text.
 //
 // The start of `text` counts as a line start. Kept across views (ForwardSearch::Finder), the
-// answer holds for views that start at a line start or on a line holding more than "go" and
-// blanks, as views from "create procedure " on do.
+// answer holds for views that start at a line start, or whose text up to their first line feed
+// is not a GO line by itself (views from "create procedure " on).
 std::size_t FindGoLine(std::string_view text);
 
 // How far the IF statement at the start of a text reaches.
@@ -72,7 +73,8 @@ enum class LexicalState : unsigned char {
   kQuotedName,    // inside "..."
 };
 
-// The state after the last byte of `script`, read from its first byte in code. A GO line (see
+// The state after the last byte of `script`, read from its first byte in code: pass the text
+// up to some point to ask whether it ends inside a comment, a string or a name. A GO line (see
 // FindGoLine) closes whatever is open, as sqlcmd ends the batch there; a byte pair that the
 // rules read together (a doubled quote, "--", "/*", "*/") counts only when both bytes are in
 // `script`.
@@ -80,7 +82,10 @@ LexicalState StateAfter(std::string_view script);
 
 // Finds a needle, such as "create procedure ", where it stands in code: not inside a comment,
 // a string or a quoted name. The lexical state is read from the start of the script on, once,
-// as the calls move forward (a GO line closes whatever is open, as for StateAfter).
+// as the calls move forward. A GO line closes whatever is open (as for StateAfter), so the
+// reading starts afresh, in code, after the last GO line before each occurrence it looks at:
+// a script of many batches costs little more than the searches for its GO lines and for the
+// needle, and the bytes of a batch are read only up to the occurrences within it.
 class CodeSearch {
  public:
   // `script` is the whole script; `needle` is not empty and holds none of the bytes that open
@@ -89,29 +94,34 @@ class CodeSearch {
 
   // First occurrence of the needle that starts in code and lies inside `rest`, or kNotFound.
   // `rest` is a view of the script. Successive calls pass views that start no earlier than
-  // the previous one (a caller may skip ahead over text it has consumed: the reader reads the
-  // skipped bytes too), so the whole script is read once. A view that starts earlier than
-  // the previous one makes the reader start again from the script's first byte.
+  // the previous one; a caller may skip ahead over text it has consumed, and the state there is
+  // still that of the script read from its first byte. The work of all calls together is then
+  // linear in the size of the script. A view that starts earlier than the previous one makes
+  // the reader start again from the script's first byte.
   std::size_t In(std::string_view rest);
 
  private:
   void Restart();
-  void ReadTo(std::size_t offset);     // reads every construct that starts before `offset`
-  void ReadOpenConstruct();            // reads on in a comment, string or name
-  void ReadOpener(std::size_t at);     // reads the byte at `at` in code, which may open one
-  std::size_t GoLineBound();           // the next GO line's letters, or the script's end
-  std::size_t NextNeedle();            // the next occurrence at or after pos_, in any state
+  void ReadTo(std::size_t offset);  // reads every construct that starts before `offset`
+  void ReadOpenConstruct();         // reads on in a comment, string or name
+  void ReadOpener(std::size_t at);  // reads the byte at `at` in code, which may open one
+  std::size_t FindOpener(std::size_t from, std::size_t to);  // the first opener, or `to`
+  std::size_t NextGoLine();             // the letters of the next GO line at or after pos_
+  void SkipGoLines(std::size_t limit);  // moves past the last GO line that ends by `limit`
+  std::size_t NextNeedle();             // the next occurrence at or after pos_, in any state
 
   std::string_view script_;
   std::string_view needle_;
-  std::size_t pos_ = 0;                // bytes before pos_ have been read
+  std::size_t pos_ = 0;  // the bytes before it have been read
   LexicalState state_ = LexicalState::kCode;
-  std::size_t depth_ = 0;              // of nested block comments
-  std::size_t goLine_ = kNotFound;     // the next GO line at or after goFrom_
-  std::size_t goFrom_ = kNotFound;
-  std::size_t needleAt_ = kNotFound;   // the next occurrence at or after needleFrom_
-  std::size_t needleFrom_ = kNotFound;
+  std::size_t depth_ = 0;  // of nested block comments
   std::size_t viewStart_ = 0;
+  std::size_t goLine_ = kNotFound;  // the first GO line at or after goFrom_
+  std::size_t goFrom_ = kNotFound;
+  std::size_t needleAt_ = kNotFound;  // the first occurrence at or after needleFrom_
+  std::size_t needleFrom_ = kNotFound;
+  std::size_t maskBase_ = kNotFound;  // mask_ has a bit for each opener of the 64 bytes there
+  std::uint64_t mask_ = 0;
 
   friend LexicalState StateAfter(std::string_view script);
 };
