@@ -101,9 +101,17 @@ std::vector<std::string> QueryRows(const std::string& connection, std::string_vi
   return rows;
 }
 
+// The query goes to the server exactly as the product's administrators know it, blanks and all.
+TEST(OdbcLayer, CatalogueQueryIsSentAsWritten) {
+  EXPECT_EQ(kNoIdentityTablesQuery,
+            " SELECT LOWER(name) from objectdefn WHERE name not like 'v%' AND  name NOT IN ( SELECT DISTINCT  "
+            "TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS  WHERE columnproperty(OBJECT_ID(TABLE_NAME), COLUMN_NAME, "
+            "'IsIdentity') = 1 AND  TABLE_NAME IN (SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE "
+            "TABLE_TYPE='BASE TABLE')  AND TABLE_NAME IN (SELECT name FROM objectdefn) ) ORDER BY name ASC ");
+}
+
 TEST(OdbcLayer, CatalogueQueryReturnsEveryRowAsStored) {
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
-  EXPECT_EQ(kNoIdentityTablesQuery.size(), 385u);
   // The identity tables (orders, audit: identity; items: serial) and 'vaccounts' are left out;
   // the duplicate and the empty name come back as rows.
   EXPECT_EQ(QueryRows(connection, kNoIdentityTablesQuery),
