@@ -166,19 +166,21 @@ std::size_t LineLength(std::string_view bytes) {
 // standard input, and only the line's bytes are then read. False, having read nothing, when
 // tee() cannot be used.
 bool ReadLineFromPipe(std::string& line, std::size_t limit) {
-  int peek[2];
-  if (pipe2(peek, O_CLOEXEC) != 0) return false;
-  const std::unique_ptr<int[], void (*)(int*)> closer(peek, [](int* fds) {
-    close(fds[0]);
-    close(fds[1]);
-  });
+  struct Pipe {
+    int fd[2] = {-1, -1};
+    ~Pipe() {
+      if (fd[0] >= 0) close(fd[0]);
+      if (fd[1] >= 0) close(fd[1]);
+    }
+  } peek;
+  if (pipe2(peek.fd, O_CLOEXEC) != 0) return false;
   std::vector<char> seen(limit);
   while (line.size() < limit && !line.ends_with('\n')) {
-    const ssize_t copied = tee(STDIN_FILENO, peek[1], limit - line.size(), 0);
+    const ssize_t copied = tee(STDIN_FILENO, peek.fd[1], limit - line.size(), 0);
     if (copied < 0 && errno == EINTR) continue;
     if (copied < 0 && line.empty()) return false;
     if (copied <= 0) break;  // input has ended
-    const std::size_t count = ReadFully(peek[0], seen.data(), static_cast<std::size_t>(copied));
+    const std::size_t count = ReadFully(peek.fd[0], seen.data(), static_cast<std::size_t>(copied));
     const std::size_t take = LineLength(std::string_view(seen.data(), count));
     const std::size_t taken = ReadFully(STDIN_FILENO, seen.data(), take);
     line.append(seen.data(), taken);
