@@ -1,11 +1,14 @@
 // The database layer over unixODBC: the ODBC 3 wide calls behind handles that free
 // themselves, a prompt on the terminal (or one line from a pipe) in place of a connection
 // dialog, and every failure turned into a DatabaseError carrying the driver's diagnostic.
+#include <fcntl.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -127,27 +130,181 @@ std::vector<Listed> List(const Handle& environment, ListCall call) {
   return entries;
 }
 
-// Reads one line of standard input, byte by byte so that nothing after it is consumed, without
-// its line end and the blanks around it. False when the line is empty or input has ended.
-bool ReadAnswer(std::string& answer) {
-  answer.clear();
-  char byte;
+// The longest answer taken, without its line end. A longer one is refused before any driver
+// sees it: drivers crash on connection strings of some tens of kilobytes.
+constexpr std::size_t kAnswerLimit = 4096;
+
+// The longest DRIVER, DSN or FILEDSN value passed on: the driver manager aborts on names of a
+// kilobyte.
+constexpr std::size_t kNameValueLimit = 255;
+
+ssize_t ReadRetrying(int fd, char* bytes, std::size_t size) {
   for (;;) {
-    const ssize_t got = read(STDIN_FILENO, &byte, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0 || byte == '\n') break;
-    answer += byte;
+    const ssize_t got = read(fd, bytes, size);
+    if (got >= 0 || errno != EINTR) return got;
   }
-  const std::size_t first = answer.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return false;
-  answer = answer.substr(first, answer.find_last_not_of(" \t\r") + 1 - first);
+}
+
+// Reads exactly `size` bytes unless input ends or fails first; returns how many it read.
+std::size_t ReadFully(int fd, char* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ReadRetrying(fd, bytes + done, size - done);
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+// How many of `bytes` belong to the line they start: up to and including its line feed.
+std::size_t LineLength(std::string_view bytes) {
+  const std::size_t lineFeed = bytes.find('\n');
+  return lineFeed == std::string_view::npos ? bytes.size() : lineFeed + 1;
+}
+
+// A pipe: tee() copies what it holds into a pipe of the program's own without taking it from
+// standard input, and only the line's bytes are then read. False, having read nothing, when
+// tee() cannot be used.
+bool ReadLineFromPipe(std::string& line, std::size_t limit) {
+  struct Pipe {
+    int fd[2] = {-1, -1};
+    ~Pipe() {
+      if (fd[0] >= 0) close(fd[0]);
+      if (fd[1] >= 0) close(fd[1]);
+    }
+  } peek;
+  if (pipe2(peek.fd, O_CLOEXEC) != 0) return false;
+  std::vector<char> seen(limit);
+  while (line.size() < limit && !line.ends_with('\n')) {
+    const ssize_t copied = tee(STDIN_FILENO, peek.fd[1], limit - line.size(), 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0 && line.empty()) return false;
+    if (copied <= 0) break;  // input has ended
+    const std::size_t count = ReadFully(peek.fd[0], seen.data(), static_cast<std::size_t>(copied));
+    const std::size_t take = LineLength(std::string_view(seen.data(), count));
+    const std::size_t taken = ReadFully(STDIN_FILENO, seen.data(), take);
+    line.append(seen.data(), taken);
+    if (taken < take) break;
+  }
   return true;
+}
+
+// A file: read ahead, then positioned just after the line. False, having read nothing, when
+// standard input cannot be positioned.
+bool ReadLineFromFile(std::string& line, std::size_t limit) {
+  const off_t start = lseek(STDIN_FILENO, 0, SEEK_CUR);
+  if (start < 0) return false;
+  std::vector<char> bytes(limit);
+  const std::size_t count = ReadFully(STDIN_FILENO, bytes.data(), limit);
+  line.assign(bytes.data(), LineLength(std::string_view(bytes.data(), count)));
+  lseek(STDIN_FILENO, start + static_cast<off_t>(line.size()), SEEK_SET);
+  return true;
+}
+
+// Reads standard input up to and including its next line feed, or `limit` bytes, or to its
+// end, and never past that line feed: a shell script that goes on reading standard input
+// after the program finds the next line there. A terminal, a socket or a device, which can
+// neither be looked at ahead nor positioned, is read a byte at a time.
+std::string ReadLineBytes(std::size_t limit) {
+  std::string line;
+  struct stat status;
+  const bool known = fstat(STDIN_FILENO, &status) == 0;
+  if (known && S_ISFIFO(status.st_mode) && ReadLineFromPipe(line, limit)) return line;
+  if (known && S_ISREG(status.st_mode) && ReadLineFromFile(line, limit)) return line;
+  char byte;
+  while (line.size() < limit && ReadRetrying(STDIN_FILENO, &byte, 1) == 1) {
+    line += byte;
+    if (byte == '\n') break;
+  }
+  return line;
+}
+
+// Takes what is left of a line that was too long, so that the next question reads a new one.
+void SkipRestOfLine() {
+  char byte;
+  while (ReadRetrying(STDIN_FILENO, &byte, 1) == 1 && byte != '\n') {
+  }
+}
+
+enum class Answer {
+  kGiven,      // the line, without its line end and the blanks around it
+  kCancelled,  // an empty or blank line, or the end of input
+  kTooLong,    // longer than kAnswerLimit; the rest of the line is not read
+};
+
+Answer ReadAnswer(std::string& answer) {
+  answer = ReadLineBytes(kAnswerLimit + 1);
+  if (answer.size() > kAnswerLimit && !answer.ends_with('\n')) return Answer::kTooLong;
+  const std::size_t first = answer.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return Answer::kCancelled;
+  answer = answer.substr(first, answer.find_last_not_of(" \t\r\n") + 1 - first);
+  return Answer::kGiven;
+}
+
+DatabaseError AnswerTooLong() { return DatabaseError{"", "the answer is longer than 4096 bytes"}; }
+
+bool SameKeyword(std::string_view keyword, std::string_view name) {
+  return keyword.size() == name.size() &&
+         std::equal(keyword.begin(), keyword.end(), name.begin(),
+                    [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+// The value that starts `text`, which follows a keyword's "=": up to the next ";", or within
+// braces, where "}}" stands for "}". `text` is left after the value and its ";".
+std::string_view CutValue(std::string_view& text) {
+  std::size_t end = 0;
+  std::string_view value;
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first != std::string_view::npos && text[first] == '{') {
+    end = first + 1;
+    while (end < text.size() && !(text[end] == '}' && (end + 1 >= text.size() || text[end + 1] != '}'))) {
+      end += text[end] == '}' ? 2 : 1;
+    }
+    value = text.substr(first + 1, std::min(end, text.size()) - first - 1);
+    end = std::min(text.find(';', end), text.size());
+  } else {
+    end = std::min(text.find(';'), text.size());
+    value = text.substr(0, end);
+  }
+  text.remove_prefix(std::min(end + 1, text.size()));
+  return value;
+}
+
+// Refuses, as a choice that cannot connect, a connection string whose DRIVER, DSN or FILEDSN
+// value would overrun the driver manager's buffers.
+void CheckNameValues(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t equals = text.find('=');
+    const std::size_t semicolon = text.find(';');
+    if (equals == std::string_view::npos) return;
+    if (semicolon < equals) {  // an attribute without a value
+      text.remove_prefix(semicolon + 1);
+      continue;
+    }
+    const std::string_view keyword = TrimBlanks(text.substr(0, equals));
+    text.remove_prefix(equals + 1);
+    const std::string_view value = CutValue(text);
+    for (const std::string_view name : {"DRIVER", "DSN", "FILEDSN"}) {
+      if (SameKeyword(keyword, name) && value.size() > kNameValueLimit) {
+        throw DatabaseError{"", "the " + std::string(name) + " value is longer than 255 bytes"};
+      }
+    }
+  }
 }
 
 // The connection string an answer stands for: a number picks a listed data source, anything
 // else is a connection string.
 std::string ConnectionStringFor(const std::string& answer, const std::vector<Listed>& sources) {
-  if (answer.find_first_not_of("0123456789") != std::string::npos) return answer;
+  if (answer.find_first_not_of("0123456789") != std::string::npos) {
+    CheckNameValues(answer);
+    return answer;
+  }
   std::size_t number = 0;
   const auto [end, error] = std::from_chars(answer.data(), answer.data() + answer.size(), number);
   if (error != std::errc() || number == 0 || number > sources.size()) {
@@ -190,8 +347,13 @@ bool PromptOnTerminal(const Handle& environment, std::FILE* terminal, std::strin
     std::fputs("Data source number or connection string (empty to cancel): ", terminal);
     std::fflush(terminal);
     std::string answer;
-    if (!ReadAnswer(answer)) return false;
+    const Answer read = ReadAnswer(answer);
+    if (read == Answer::kCancelled) return false;
     try {
+      if (read == Answer::kTooLong) {
+        SkipRestOfLine();
+        throw AnswerTooLong();
+      }
       std::string choice = ConnectionStringFor(answer, sources);
       Connection trial(environment);
       Connect(trial, choice);
@@ -258,7 +420,9 @@ bool PromptForConnection(DatabaseSession& session) {
   const Terminal terminal = OpenTerminal();
   if (terminal) return PromptOnTerminal(session.environment, terminal.get(), session.connectionString);
   std::string answer;
-  if (!ReadAnswer(answer)) return false;
+  const Answer read = ReadAnswer(answer);
+  if (read == Answer::kCancelled) return false;
+  if (read == Answer::kTooLong) throw AnswerTooLong();
   session.connectionString = ConnectionStringFor(answer, List(session.environment, &SQLDataSourcesW));
   return true;
 }

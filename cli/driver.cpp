@@ -92,6 +92,7 @@ int RunDriver(int argc, const char* const* argv) {
     ConsoleWrite(std::wstring_view(L"sdt exception : cannot do script transfarmation"));
     result = kExitStandardException;
   }
-  ConsoleFlush();
+  // Text that could not reach standard output makes no success.
+  if (!ConsoleFlush() && result == kExitSuccess) result = kExitFailure;
   return result;
 }

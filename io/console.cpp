@@ -14,6 +14,7 @@ void ConsoleWriteLine(std::string_view text) {
   ConsoleFlush();
 }
 
-void ConsoleFlush() {
-  std::fflush(stdout);
+bool ConsoleFlush() {
+  const bool flushed = std::fflush(stdout) == 0;
+  return flushed && !std::ferror(stdout);
 }

@@ -10,7 +10,9 @@
 
 // Makes sure standard input, output and error are open (on the null device where they were
 // closed), so that no file or connection the program opens later takes their place and
-// receives console text. Called once, first thing.
+// receives console text. On POSIX it also has a write past the file-size limit (ulimit -f)
+// fail like any other write instead of ending the process with SIGXFSZ. Called once, first
+// thing.
 void PrepareStandardStreams();
 
 // Writes narrow text as it is.
@@ -22,5 +24,6 @@ void ConsoleWrite(std::wstring_view text);
 // Writes narrow text and a line end, then flushes.
 void ConsoleWriteLine(std::string_view text);
 
-// Flushes what was written so far.
-void ConsoleFlush();
+// Flushes what was written so far. Returns false once any write to standard output has failed
+// (a full device, a closed pipe): the text did not reach whoever reads it.
+bool ConsoleFlush();

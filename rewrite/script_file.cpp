@@ -4,15 +4,18 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+#include "io/output_file.h"
 
 namespace {
 
-// The output file's stream buffer takes pieces of a kilobyte or more straight to the system,
-// one call each; this one gathers them into large writes.
-class ChunkedOutputBuffer : public std::streambuf {
+// Gathers the scan's pieces into large writes to the output file. Once a write fails, every
+// later one fails too, and the stream over it goes bad.
+class OutputFileBuffer : public std::streambuf {
  public:
-  explicit ChunkedOutputBuffer(std::streambuf& file) : file_(file), buffer_(1 << 20) {
+  explicit OutputFileBuffer(OutputFile& file) : file_(file), buffer_(1 << 20) {
     setp(buffer_.data(), buffer_.data() + buffer_.size());
   }
 
@@ -29,12 +32,12 @@ class ChunkedOutputBuffer : public std::streambuf {
 
  private:
   bool Drain() {
-    const std::streamsize count = pptr() - pbase();
+    const std::size_t count = static_cast<std::size_t>(pptr() - pbase());
     setp(buffer_.data(), buffer_.data() + buffer_.size());
-    return file_.sputn(buffer_.data(), count) == count;
+    return WriteOutputFile(file_, std::string_view(buffer_.data(), count));
   }
 
-  std::streambuf& file_;
+  OutputFile& file_;
   std::vector<char> buffer_;
 };
 
@@ -96,18 +99,13 @@ TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityT
   if (!ReadScriptFile(inputPath, script)) return TransformOutcome::kCannotRead;
   const std::string_view scriptText = script.Text();
   if (FindText(scriptText, kCreateKeyword) == kNotFound) return TransformOutcome::kNoProcedures;
-  std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
-  if (out.is_open()) {
-    ChunkedOutputBuffer chunks(*out.rdbuf());
-    std::ostream chunked(&chunks);
-    try {
-      ScanScript(scriptText, tables, chunked);
-    } catch (...) {
-      chunked.flush();  // the file keeps what was written
-      throw;
-    }
-    if (!chunked.flush()) out.setstate(std::ios::badbit);
-    out.close();
-  }
-  return out.fail() ? TransformOutcome::kCannotWrite : TransformOutcome::kDone;
+  std::string error;
+  const OutputFilePtr out = OpenOutputFile(outputPath, error);
+  if (!out) return TransformOutcome::kCannotWrite;
+  OutputFileBuffer chunks(*out);
+  std::ostream chunked(&chunks);
+  // An exception leaves the output uncommitted: its temporary file goes, the path is untouched.
+  ScanScript(scriptText, tables, chunked);
+  if (!chunked.flush() || !CommitOutputFile(*out)) return TransformOutcome::kCannotWrite;
+  return TransformOutcome::kDone;
 }

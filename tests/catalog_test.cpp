@@ -224,4 +224,22 @@ TEST(ReplicationJob, TerminalPromptListsChoicesAndAsksAgainUntilOneConnects) {
   EXPECT_EQ(ReadFile(files.output), Transform(ReadFixture("sample-replication.sql"), kSampleTables));
 }
 
+// A choice refused before any driver sees it is told on the terminal like a failed
+// connection, and the question comes again.
+TEST(ReplicationJob, TerminalPromptRefusesAnOverlongDriverNameAndAsksAgain) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "script(1) is not installed";
+  const JobFiles files;
+  const std::string odbcIni = (files.dir / "odbc.ini").string();
+  WriteFile(odbcIni, "");
+  std::string standardOutput;
+  const ProgramRun run =
+      RunJobOnTerminal(files, odbcIni, "Driver=" + std::string(300, 'd') + "\n" + connection + "\n", standardOutput);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(standardOutput, kCountLine);
+  const std::size_t refused = run.out.find("Cannot connect: the DRIVER value is longer than 255 bytes");
+  ASSERT_NE(refused, std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Data source number or connection string", refused), std::string::npos) << run.out;
+}
+
 }  // namespace

@@ -1,14 +1,19 @@
 // Faults of the /R job, end to end through the real program: inputs and outputs that cannot
 // be used, databases that cannot be reached or go away while they are read. Each row says
 // what the administrator sees, the exit code and what the output path holds afterwards.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -22,13 +27,15 @@ const std::string kOldOutput = "old output, must survive\n";
 const std::string kNoProcedures = " input file has no replication procedures or not in ascii coding\n";
 const std::string kOpenError = "file open error!!!\n";
 const std::string kWriteError = "file write error!!!\n";
+const std::string kException = "sdt exception : cannot do script transfarmation";
 
 // Update and delete procedures, whose rewrite does not depend on the catalogue, many enough
-// that any output written before the input is read whole would show.
-std::string SampleScript() {
+// that any output written before the input is read whole would show. 1000 pairs are 290 KB.
+std::string SampleScript(int pairs = 1000, const std::string& tablePrefix = "Table") {
   std::string script = "-- Replication procedures\r\nGO\r\n";
-  for (int i = 0; i < 1000; ++i) {
-    const std::string table = "Table" + std::to_string(i);
+  script.reserve(static_cast<std::size_t>(pairs) * 300);
+  for (int i = 0; i < pairs; ++i) {
+    const std::string table = tablePrefix + std::to_string(i);
     script += "create procedure [dbo].[sp_MSupd_dbo" + table + "]\r\n\t@c1 int, @pkc1 int\r\nas\r\nbegin\r\n"
               "update [dbo].[" + table + "] set [Value] = @c1 where [ID] = @pkc1\r\n\r\n\r\nend\r\nGO\r\n"
               "create procedure [dbo].[sp_MSdel_dbo" + table + "]\r\n\t@pkc1 int\r\nas\r\nbegin\r\n"
@@ -36,6 +43,21 @@ std::string SampleScript() {
               "    exec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n";
   }
   return script;
+}
+
+// The sample script cut off right after a last create keyword: the run ends with the
+// out-of-range error once every procedure before it has been written.
+std::string MalformedScript() { return SampleScript() + "create procedure "; }
+
+// The names in `directory` that the program gives its temporary files.
+std::vector<std::string> TemporaryFiles(const std::filesystem::path& directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(".qtvdbadmin-")) names.push_back(name);
+  }
+  return names;
 }
 
 std::string Utf16(const std::string& ascii, bool bigEndian, bool byteOrderMark) {
@@ -130,6 +152,7 @@ TEST_P(FileFaults, ReportAndLeaveTheOutputAsExpected) {
   } else if (files.output != "/dev/full") {
     EXPECT_TRUE(ReadFile(files.output) == *expected) << "output differs";
   }
+  EXPECT_EQ(TemporaryFiles(files.dir.path()), std::vector<std::string>{});
 }
 
 const FileFault kFileFaults[] = {
@@ -176,6 +199,18 @@ const FileFault kFileFaults[] = {
     // The input is read whole before the output is opened, so one file can be both.
     {"OutputIsTheInput", [](Files& f) { ScriptIn(f); f.output = f.input; }, "", 0, Rewritten},
     {"OutputReplacesAnOldFile", ScriptInOldOut, "", 0, Rewritten},
+    // A malformed script ends the run after some procedures were rewritten: the output is
+    // left as it was, also when it is the input.
+    {"MalformedScriptOutputIsTheInput",
+     [](Files& f) {
+       WriteFile(f.input, MalformedScript());
+       f.output = f.input;
+     },
+     kException, 252, [](const Files&) -> std::optional<std::string> { return MalformedScript(); }},
+    {"MalformedScriptOldOutputKept", [](Files& f) { InputBytes(f, MalformedScript()); }, kException, 252,
+     OldOutput},
+    {"MalformedScriptNoOutputCreated", [](Files& f) { WriteFile(f.input, MalformedScript()); }, kException, 252,
+     Absent},
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, FileFaults, testing::ValuesIn(kFileFaults),
@@ -352,5 +387,547 @@ const DatabaseFault kDatabaseFaults[] = {
 
 INSTANTIATE_TEST_SUITE_P(Job, DatabaseFaults, testing::ValuesIn(kDatabaseFaults),
                          [](const testing::TestParamInfo<DatabaseFault>& info) { return info.param.label; });
+
+// ---- The output takes the place of the old file only when it is whole ----
+
+// Whether the child `pid`, not yet reaped, has ended.
+bool Ended(int pid) {
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+// The size of a temporary file of the program in `directory`; -1 while there is none.
+std::intmax_t TemporarySize(const fs::path& directory) {
+  for (const std::string& name : TemporaryFiles(directory)) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(directory / name, error);
+    if (!error) return static_cast<std::intmax_t>(size);
+  }
+  return -1;
+}
+
+// Sends `signal` to `pid` once a temporary file in `directory` holds at least `bytes` bytes.
+// False when the process ended first.
+bool SignalWhenWritten(int pid, const fs::path& directory, std::intmax_t bytes, int signal) {
+  while (!Ended(pid)) {
+    if (TemporarySize(directory) >= bytes) return kill(pid, signal) == 0;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return false;
+}
+
+// A script of tens of MiB and its rewrite, made once.
+struct LargeScript {
+  std::string input;
+  std::string rewritten;
+};
+
+const LargeScript& Large() {
+  static const LargeScript large = [] {
+    LargeScript script{SampleScript(70000), ""};
+    script.rewritten = Transform(script.input);
+    return script;
+  }();
+  return large;
+}
+
+// `command` run by sh with the program's path as $0 and `arguments` as $1, $2, ...
+std::vector<std::string> Shell(const std::string& command, const std::vector<std::string>& arguments) {
+  std::vector<std::string> line{"sh", "-c", command, QTV_PROGRAM};
+  line.insert(line.end(), arguments.begin(), arguments.end());
+  return line;
+}
+
+// Empty when a small file system can be mounted for a test; otherwise the reason.
+std::string SmallFileSystemUnavailable() {
+  if (geteuid() != 0) return "not root: no private mount namespace to mount a small file system in";
+  const ProgramRun probe = RunCommand({"unshare", "--mount", "--propagation", "private", "true"});
+  if (probe.exitCode != 0) return "unshare --mount failed: " + probe.err;
+  return "";
+}
+
+// In a private mount namespace: mounts a 64 KiB tmpfs on $1, copies $2's files onto it, fills
+// it up to 8 KiB of free space, runs the program on $4 and $5 in it and copies the tmpfs's
+// files, hidden ones too, to $6; exits with the program's status.
+constexpr char kSmallDiskRun[] =
+    "mount -t tmpfs -o size=64k qtvtest \"$1\" && cp -a \"$2/.\" \"$1/\" || exit 99\n"
+    "head -c 1048576 /dev/zero > \"$1/filler\" 2> /dev/null; truncate -s -8192 \"$1/filler\" || exit 99\n"
+    "\"$3\" /R \"$4\" \"$5\"; status=$?\n"
+    "cp -a \"$1/.\" \"$6/\" && exit $status";
+
+enum class Limit { kSmallFileSystem, kFileSizeLimit };
+enum class OutputKind { kTheInput, kAnOldFile, kANewFile };
+
+struct WriteFailure {
+  std::string label;
+  Limit limit;
+  OutputKind output;
+};
+
+void PrintTo(const WriteFailure& failure, std::ostream* out) { *out << failure.label; }
+
+class WriteFailures : public testing::TestWithParam<WriteFailure> {};
+
+// The rewritten script does not fit: the run says so, fails, and leaves the input and the
+// output as they were, with no temporary file.
+TEST_P(WriteFailures, LeaveInputAndOutputAsTheyWere) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const WriteFailure& failure = GetParam();
+  if (failure.limit == Limit::kSmallFileSystem) {
+    const std::string unavailable = SmallFileSystemUnavailable();
+    if (!unavailable.empty()) GTEST_SKIP() << unavailable;
+  }
+  const std::string countLine = CountLine(connection);
+  const ScratchDir dir;
+  const fs::path stage = dir / "stage", disk = dir / "disk", result = dir / "result";
+  for (const fs::path& path : {stage, disk, result}) fs::create_directory(path);
+  const std::string script = SampleScript(60);  // 17 KB, rewritten 33 KB
+  WriteFile(stage / "in.sql", script);
+  if (failure.output == OutputKind::kAnOldFile) WriteFile(stage / "out.sql", kOldOutput);
+  const std::string outputName = failure.output == OutputKind::kTheInput ? "in.sql" : "out.sql";
+  ProgramRun run{};
+  if (failure.limit == Limit::kSmallFileSystem) {
+    run = RunCommand({"unshare", "--mount", "--propagation", "private", "sh", "-c", kSmallDiskRun, "sh",
+                      disk.string(), stage.string(), QTV_PROGRAM, (disk / "in.sql").string(),
+                      (disk / outputName).string(), result.string()},
+                     connection + "\n");
+  } else {
+    fs::copy(stage, result);
+    // 40 blocks of 512 bytes: the input is read, the rewritten script cannot be written.
+    run = RunCommand(Shell("ulimit -f 40 && exec \"$0\" /R \"$1\" \"$2\"",
+                           {(result / "in.sql").string(), (result / outputName).string()}),
+                     connection + "\n");
+  }
+  EXPECT_EQ(run.out, countLine + kWriteError);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_TRUE(ReadFile(result / "in.sql") == script) << "the input changed";
+  if (failure.output == OutputKind::kAnOldFile) {
+    EXPECT_EQ(ReadFile(result / "out.sql"), kOldOutput);
+  } else if (failure.output == OutputKind::kANewFile) {
+    EXPECT_FALSE(fs::exists(result / "out.sql"));
+  }
+  EXPECT_EQ(TemporaryFiles(result), std::vector<std::string>{});
+}
+
+const WriteFailure kWriteFailures[] = {
+    {"FullDiskOutputIsTheInput", Limit::kSmallFileSystem, OutputKind::kTheInput},
+    {"FullDiskOldOutput", Limit::kSmallFileSystem, OutputKind::kAnOldFile},
+    {"FullDiskNewOutput", Limit::kSmallFileSystem, OutputKind::kANewFile},
+    {"FileSizeLimitOutputIsTheInput", Limit::kFileSizeLimit, OutputKind::kTheInput},
+    {"FileSizeLimitOldOutput", Limit::kFileSizeLimit, OutputKind::kAnOldFile},
+    {"FileSizeLimitNewOutput", Limit::kFileSizeLimit, OutputKind::kANewFile},
+};
+
+INSTANTIATE_TEST_SUITE_P(Job, WriteFailures, testing::ValuesIn(kWriteFailures),
+                         [](const testing::TestParamInfo<WriteFailure>& info) { return info.param.label; });
+
+struct Interruption {
+  std::string label;
+  int signal;
+  bool outputIsInput = false;
+  bool ignored = false;  // the program starts with the signal ignored, as under nohup
+};
+
+void PrintTo(const Interruption& interruption, std::ostream* out) { *out << interruption.label; }
+
+class Interruptions : public testing::TestWithParam<Interruption> {};
+
+// A signal while a large output is being written ends the run; the output path holds its old
+// bytes and no temporary file is left. An ignored signal stays ignored.
+TEST_P(Interruptions, LeaveTheOldOutputAndNoTemporaryFile) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const Interruption& interruption = GetParam();
+  const LargeScript& large = Large();
+  Files files;
+  WriteFile(files.input, large.input);
+  if (interruption.outputIsInput) files.output = files.input;
+  else WriteFile(files.output, kOldOutput);
+  const std::string& old = interruption.outputIsInput ? large.input : kOldOutput;
+  const std::string trap = interruption.ignored ? "trap '' " + std::to_string(interruption.signal) + "; " : "";
+  bool sent = false;
+  const ProgramRun run =
+      RunCommandWhile(Shell(trap + "exec \"$0\" /R \"$1\" \"$2\"", {files.input, files.output}), connection + "\n",
+                      [&](int pid) { sent = SignalWhenWritten(pid, files.dir.path(), 1, interruption.signal); });
+  ASSERT_TRUE(sent) << "the run ended before its output was written";
+  const std::string after = ReadFile(files.output);
+  if (interruption.ignored) {
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(after == large.rewritten) << "output of " << after.size() << " bytes";
+  } else {
+    EXPECT_EQ(run.signal, interruption.signal);
+    // Old, or whole where the signal came just after the rename; never a part.
+    EXPECT_TRUE(after == old || after == large.rewritten) << "a partial output of " << after.size() << " bytes";
+  }
+  EXPECT_EQ(TemporaryFiles(files.dir.path()), std::vector<std::string>{});
+}
+
+const Interruption kInterruptions[] = {
+    {"Sigterm", SIGTERM},
+    {"Sigint", SIGINT},
+    {"Sighup", SIGHUP},
+    {"SigtermOutputIsTheInput", SIGTERM, true},
+    {"SighupIgnoredAsUnderNohup", SIGHUP, false, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Job, Interruptions, testing::ValuesIn(kInterruptions),
+                         [](const testing::TestParamInfo<Interruption>& info) { return info.param.label; });
+
+// SIGKILL cannot be caught: killed at random points of a large write, a run leaves the old
+// output or the whole new one, and at most a temporary file named as the program's.
+TEST(Interruptions, SigkillAnywhereLeavesTheOldOrTheWholeOutput) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const LargeScript& large = Large();
+  std::random_device seed;
+  std::mt19937 random(seed());
+  std::uniform_real_distribution<double> point(0.0, 0.95);
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    Files files;
+    WriteFile(files.input, large.input);
+    WriteFile(files.output, kOldOutput);
+    const auto bytes = static_cast<std::intmax_t>(point(random) * static_cast<double>(large.rewritten.size()));
+    bool sent = false;
+    const ProgramRun run = RunCommandWhile({QTV_PROGRAM, "/R", files.input, files.output}, connection + "\n",
+                                           [&](int pid) { sent = SignalWhenWritten(pid, files.dir.path(), bytes, SIGKILL); });
+    EXPECT_TRUE(sent) << "killed at byte " << bytes << ": the run ended first";
+    EXPECT_EQ(run.signal, SIGKILL);
+    const std::string after = ReadFile(files.output);
+    EXPECT_TRUE(after == kOldOutput || after == large.rewritten)
+        << "killed at byte " << bytes << ": a partial output of " << after.size() << " bytes";
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(files.dir.path())) names.push_back(entry.path().filename());
+    for (const std::string& name : names) {
+      EXPECT_TRUE(name == "in.sql" || name == "out.sql" || name.starts_with(".qtvdbadmin-")) << name;
+    }
+  }
+}
+
+// Two runs that write one output at once both succeed, and the output is one of the two whole
+// results, never a mix.
+TEST(ConcurrentRuns, LeaveOneOfTheTwoWholeResults) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const std::string first = SampleScript(30000, "First"), second = SampleScript(30000, "Second");
+  const std::string firstRewritten = Transform(first), secondRewritten = Transform(second);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ScratchDir dir;
+    const std::string output = (dir / "out.sql").string();
+    WriteFile(dir / "first.sql", first);
+    WriteFile(dir / "second.sql", second);
+    ProgramRun runs[2];
+    std::thread other([&] { runs[1] = RunProgram({"/R", (dir / "second.sql").string(), output}, connection + "\n"); });
+    runs[0] = RunProgram({"/R", (dir / "first.sql").string(), output}, connection + "\n");
+    other.join();
+    EXPECT_EQ(runs[0].exitCode, 0);
+    EXPECT_EQ(runs[1].exitCode, 0);
+    const std::string after = ReadFile(output);
+    EXPECT_TRUE(after == firstRewritten || after == secondRewritten) << "a mixed output of " << after.size() << " bytes";
+    EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+  }
+}
+
+mode_t Mode(const fs::path& path) {
+  struct stat status {};
+  stat(path.c_str(), &status);
+  return status.st_mode & 07777;
+}
+
+struct OutputAttributes {
+  std::string label;
+  std::function<void(Files&)> setUp;                      // the input holds the sample script
+  std::function<void(const Files&, const std::string&)> check;  // with the rewritten script
+  std::string umask = "022";
+  bool needsRoot = false;
+};
+
+void PrintTo(const OutputAttributes& row, std::ostream* out) { *out << row.label; }
+
+class OutputKept : public testing::TestWithParam<OutputAttributes> {};
+
+// The new output keeps what the old file had: its mode, its owner, its links.
+TEST_P(OutputKept, AsTheOldFileWas) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const OutputAttributes& row = GetParam();
+  if (row.needsRoot && geteuid() != 0) GTEST_SKIP() << "not root: cannot give a file another owner";
+  Files files;
+  ScriptIn(files);
+  row.setUp(files);
+  const ProgramRun run =
+      RunCommand(Shell("umask " + row.umask + " && exec \"$0\" /R \"$1\" \"$2\"", {files.input, files.output}),
+                 connection + "\n");
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  row.check(files, Transform(SampleScript()));
+  for (const auto& entry : fs::recursive_directory_iterator(files.dir.path())) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".qtvdbadmin-")) << entry.path();
+  }
+}
+
+void ExpectModeAndScript(const fs::path& path, mode_t mode, const std::string& rewritten) {
+  EXPECT_EQ(Mode(path), mode) << path;
+  EXPECT_TRUE(ReadFile(path) == rewritten) << path;
+}
+
+void ExpectLink(const fs::path& link, const fs::path& target) {
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link))) << link;
+  EXPECT_EQ(fs::read_symlink(link), target) << link;
+}
+
+const OutputAttributes kOutputAttributes[] = {
+    {"ModeOfTheOldFile",
+     [](Files& f) {
+       WriteFile(f.output, kOldOutput);
+       chmod(f.output.c_str(), 0640);
+     },
+     [](const Files& f, const std::string& s) { ExpectModeAndScript(f.output, 0640, s); }},
+    {"UnusualModeOfTheOldFile",
+     [](Files& f) {
+       WriteFile(f.output, kOldOutput);
+       chmod(f.output.c_str(), 0604);
+     },
+     [](const Files& f, const std::string& s) { ExpectModeAndScript(f.output, 0604, s); }, "077"},
+    {"OwnerAndGroupOfTheOldFile",
+     [](Files& f) {
+       WriteFile(f.output, kOldOutput);
+       ASSERT_EQ(RunCommand({"chown", "nobody:nogroup", f.output}).exitCode, 0);
+     },
+     [](const Files& f, const std::string& s) {
+       ExpectModeAndScript(f.output, 0644, s);
+       EXPECT_EQ(RunCommand({"stat", "-c", "%U:%G", f.output}).out, "nobody:nogroup\n");
+     },
+     "077", true},
+    {"NewFileFollowsTheUmask", [](Files&) {},
+     [](const Files& f, const std::string& s) { ExpectModeAndScript(f.output, 0640, s); }, "027"},
+    {"LinkStaysAndItsFileIsReplaced",
+     [](Files& f) {
+       WriteFile(f.dir / "real.sql", kOldOutput);
+       fs::create_symlink("real.sql", f.output);
+     },
+     [](const Files& f, const std::string& s) {
+       ExpectLink(f.output, "real.sql");
+       ExpectModeAndScript(f.dir / "real.sql", 0644, s);
+     }},
+    {"ChainOfRelativeLinksIntoOtherDirectories",
+     [](Files& f) {
+       fs::create_directories(f.dir / "a" / "b");
+       fs::create_directory(f.dir / "c");
+       WriteFile(f.dir / "c" / "real.sql", kOldOutput);
+       fs::create_symlink("a/b/second.sql", f.output);
+       fs::create_symlink("../../c/real.sql", f.dir / "a" / "b" / "second.sql");
+     },
+     [](const Files& f, const std::string& s) {
+       ExpectLink(f.output, "a/b/second.sql");
+       ExpectLink(f.dir / "a" / "b" / "second.sql", "../../c/real.sql");
+       ExpectModeAndScript(f.dir / "c" / "real.sql", 0644, s);
+     }},
+    {"DanglingLinkGetsTheFileItNames", [](Files& f) { fs::create_symlink("made.sql", f.output); },
+     [](const Files& f, const std::string& s) {
+       ExpectLink(f.output, "made.sql");
+       ExpectModeAndScript(f.dir / "made.sql", 0644, s);
+     }},
+    {"LinkToTheInput", [](Files& f) { fs::create_symlink("in.sql", f.output); },
+     [](const Files& f, const std::string& s) {
+       ExpectLink(f.output, "in.sql");
+       ExpectModeAndScript(f.input, 0644, s);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Job, OutputKept, testing::ValuesIn(kOutputAttributes),
+                         [](const testing::TestParamInfo<OutputAttributes>& info) { return info.param.label; });
+
+struct UnreplaceableOutput {
+  std::string label;
+  // Runs the job; returns what the reader of standard output saw.
+  std::function<ProgramRun(Files&, const std::string& connection)> run;
+  bool scriptOnStandardOutput;  // the script follows the count line there
+};
+
+void PrintTo(const UnreplaceableOutput& row, std::ostream* out) { *out << row.label; }
+
+class UnreplaceableOutputs : public testing::TestWithParam<UnreplaceableOutput> {};
+
+// Outputs that are not regular files are written directly; an output that is standard output's
+// own file gets the script through standard output, after the count line.
+TEST_P(UnreplaceableOutputs, AreWrittenDirectlyInOrder) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const UnreplaceableOutput& row = GetParam();
+  Files files;
+  ScriptIn(files);
+  const ProgramRun run = row.run(files, connection);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  const std::string expected = CountLine(connection) + (row.scriptOnStandardOutput ? Transform(SampleScript()) : "");
+  EXPECT_TRUE(run.out == expected) << "standard output of " << run.out.size() << " bytes, expected "
+                                   << expected.size();
+  EXPECT_EQ(TemporaryFiles(files.dir.path()), std::vector<std::string>{});
+}
+
+ProgramRun RunIntoFile(Files& files, const std::string& connection, const std::string& command) {
+  const std::string captured = (files.dir / "stdout.txt").string();
+  ProgramRun run = RunCommand(Shell(command, {files.input, captured}), connection + "\n");
+  run.out += ReadFile(captured);
+  return run;
+}
+
+const UnreplaceableOutput kUnreplaceableOutputs[] = {
+    {"Fifo",
+     [](Files& f, const std::string& connection) {
+       EXPECT_EQ(mkfifo(f.output.c_str(), 0600), 0);
+       std::string read;
+       std::thread reader([&] { read = ReadFile(f.output); });
+       const ProgramRun run = RunJob(f, connection);
+       reader.join();
+       EXPECT_TRUE(read == Transform(SampleScript())) << "the FIFO gave " << read.size() << " bytes";
+       EXPECT_TRUE(fs::is_fifo(f.output));
+       return run;
+     },
+     false},
+    {"NullDevice",
+     [](Files& f, const std::string& connection) {
+       f.output = "/dev/null";
+       return RunJob(f, connection);
+     },
+     false},
+    {"DevStdoutOnAPipe",
+     [](Files& f, const std::string& connection) {
+       f.output = "/dev/stdout";
+       return RunJob(f, connection);
+     },
+     true},
+    {"DevStdoutRedirectedToAFile",
+     [](Files& f, const std::string& connection) {
+       return RunIntoFile(f, connection, "exec \"$0\" /R \"$1\" /dev/stdout > \"$2\"");
+     },
+     true},
+    {"TheFileStandardOutputIsRedirectedTo",
+     [](Files& f, const std::string& connection) {
+       return RunIntoFile(f, connection, "exec \"$0\" /R \"$1\" \"$2\" > \"$2\"");
+     },
+     true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Job, UnreplaceableOutputs, testing::ValuesIn(kUnreplaceableOutputs),
+                         [](const testing::TestParamInfo<UnreplaceableOutput>& info) { return info.param.label; });
+
+// ---- The connection line ----
+
+struct ConnectionLine {
+  std::string label;
+  std::function<std::string(const std::string& connection)> line;  // without its line end
+  bool connects;
+};
+
+void PrintTo(const ConnectionLine& row, std::ostream* out) { *out << row.label; }
+
+// `connection` with an attribute appended whose value makes the whole line `size` bytes long.
+std::string PaddedTo(const std::string& connection, std::size_t size) {
+  const std::string head = connection + ";ApplicationName=";
+  return head + std::string(size - head.size(), 'x');
+}
+
+class ConnectionLines : public testing::TestWithParam<ConnectionLine> {};
+
+// Lines that would crash a driver or the driver manager are refused before either sees them,
+// as a choice that cannot connect: nothing printed, exit 255, no signal, output untouched.
+TEST_P(ConnectionLines, AreRefusedBeforeAnyDriverSeesThem) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const ConnectionLine& row = GetParam();
+  Files files;
+  ScriptInOldOut(files);
+  const ProgramRun run = RunJob(files, row.line(connection));
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_EQ(run.err, "");
+  if (row.connects) {
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(ReadFile(files.output) == Transform(SampleScript()));
+  } else {
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadFile(files.output), kOldOutput);
+  }
+}
+
+const ConnectionLine kConnectionLines[] = {
+    {"FortyThousandCharacters", [](const std::string& c) { return PaddedTo(c, 40000); }, false},
+    {"OneByteOverTheBound", [](const std::string& c) { return PaddedTo(c, 4097); }, false},
+    {"AtTheBoundConnects", [](const std::string& c) { return PaddedTo(c, 4096); }, true},
+    {"DriverValueOf1001Bytes", [](const std::string& c) { return WithKey(c, "Driver", std::string(1001, 'd')); },
+     false},
+    {"BracedDriverValueOf1001Bytes",
+     [](const std::string& c) { return WithKey(c, "Driver", "{" + std::string(1001, 'd') + "}"); }, false},
+    {"DriverKeywordInAnyCaseWithBlanks",
+     [](const std::string& c) { return " dRiVeR = " + std::string(300, 'd') + ";" + c; }, false},
+    {"DsnValueOf256Bytes", [](const std::string&) { return "DSN=" + std::string(256, 's'); }, false},
+    {"FiledsnValueOf256Bytes", [](const std::string& c) { return "FILEDSN=" + std::string(256, 'f') + ";" + c; },
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Job, ConnectionLines, testing::ValuesIn(kConnectionLines),
+                         [](const testing::TestParamInfo<ConnectionLine>& info) { return info.param.label; });
+
+// A line without end, from /dev/zero, is refused after its first 4097 bytes.
+TEST(ConnectionLine, WithoutEndIsRefused) {
+  Files files;
+  ScriptInOldOut(files);
+  const ProgramRun run = RunCommand(Shell("exec \"$0\" /R \"$1\" \"$2\" < /dev/zero", {files.input, files.output}));
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(ReadFile(files.output), kOldOutput);
+}
+
+// The program takes its line and nothing after it, from a pipe as from a file, so that a shell
+// script reading standard input after it finds the next line there.
+TEST(ConnectionLine, LeavesTheRestOfStandardInput) {
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  const std::string countLine = CountLine(connection);
+  Files files;
+  ScriptIn(files);
+  const std::string input = connection + "\nthe next line\n";
+  const ProgramRun piped = RunCommand(Shell("\"$0\" /R \"$1\" \"$2\"; cat", {files.input, files.output}), input);
+  EXPECT_EQ(piped.out, countLine + "the next line\n");
+  const std::string file = (files.dir / "stdin.txt").string();
+  WriteFile(file, input);
+  const ProgramRun fromFile =
+      RunCommand(Shell("{ \"$0\" /R \"$1\" \"$2\"; cat; } < \"$3\"", {files.input, files.output, file}));
+  EXPECT_EQ(fromFile.out, countLine + "the next line\n");
+}
+
+// ---- Standard output ----
+
+// Runs the program with `arguments` and a standard output whose reader is gone, SIGPIPE ignored.
+int RunIntoClosedPipe(const std::vector<std::string>& arguments) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+  close(fds[0]);
+  std::vector<const char*> argv{QTV_PROGRAM};
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], STDOUT_FILENO);
+    std::signal(SIGPIPE, SIG_IGN);
+    execv(argv[0], const_cast<char* const*>(argv.data()));
+    _exit(127);
+  }
+  close(fds[1]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Text that cannot reach standard output makes the run fail; the output file is unaffected.
+TEST(StandardOutput, ThatCannotBeWrittenFailsTheRun) {
+  EXPECT_EQ(RunCommand(Shell("exec \"$0\" '/?' > /dev/full", {})).exitCode, 255);
+  EXPECT_EQ(RunIntoClosedPipe({"/?"}), 255);
+  EXPECT_EQ(RunCommand(Shell("exec \"$0\" '/?' > /dev/null", {})).exitCode, 0);
+  QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
+  Files files;
+  ScriptInOldOut(files);
+  const ProgramRun run =
+      RunCommand(Shell("exec \"$0\" /R \"$1\" \"$2\" > /dev/full", {files.input, files.output}), connection + "\n");
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(ReadFile(files.output) == Transform(SampleScript()));
+}
 
 }  // namespace

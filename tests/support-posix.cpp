@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <system_error>
+#include <thread>
 
 extern char** environ;
 
@@ -37,15 +38,21 @@ struct Pipe {
 }  // namespace
 
 ProgramRun RunCommand(const std::vector<std::string>& command, const std::string& input) {
+  return RunCommandWhile(command, input, {});
+}
+
+ProgramRun RunCommandWhile(const std::vector<std::string>& command, const std::string& input,
+                           const std::function<void(int pid)>& meanwhile) {
   Pipe in, out, err;
   // A child that exits before reading all its input must not take the test down with SIGPIPE;
-  // the child itself starts with the default action.
+  // the child itself starts with the default action, for the signals that end a process too
+  // (a test runner started in the background ignores SIGINT).
   std::signal(SIGPIPE, SIG_IGN);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t defaults;
   sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
+  for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_t actions;
@@ -64,6 +71,8 @@ ProgramRun RunCommand(const std::vector<std::string>& command, const std::string
   in.CloseRead();
   out.CloseWrite();
   err.CloseWrite();
+  std::thread watcher;
+  if (meanwhile) watcher = std::thread(meanwhile, static_cast<int>(pid));
 
   ProgramRun run{-1, "", ""};
   std::size_t written = 0;
@@ -92,9 +101,11 @@ ProgramRun RunCommand(const std::vector<std::string>& command, const std::string
       if (sent < 0 || written == input.size()) in.CloseWrite();
     }
   }
+  if (watcher.joinable()) watcher.join();
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   return run;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -65,10 +66,17 @@ struct ProgramRun {
   int exitCode;  // as the shell shows it: 0 to 255; -1 when the program did not exit normally
   std::string out;
   std::string err;
+  int signal = 0;  // POSIX: the signal that ended the program, if one did
 };
 
 // Runs `command` (the program first) with `input` on its standard input and waits for it.
 ProgramRun RunCommand(const std::vector<std::string>& command, const std::string& input = "");
+
+// POSIX only. Runs `command` as RunCommand does while `meanwhile` runs on a thread of its own
+// with the child's process id. The child is reaped only after `meanwhile` has returned, so the
+// id stays the child's (a signal sent to it after it has ended reaches no other process).
+ProgramRun RunCommandWhile(const std::vector<std::string>& command, const std::string& input,
+                           const std::function<void(int pid)>& meanwhile);
 
 // Runs the built qtvdbadmin with `arguments`.
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input = "");

@@ -1,0 +1,289 @@
+// The output file on POSIX systems: mkstemp beside the path, fsync, rename.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <vector>
+
+#include "io/console.h"
+#include "io/output_file.h"
+
+struct OutputFile {
+  int fd = -1;
+  bool ownsFd = true;          // false when fd is standard output
+  std::string target;          // the file a temporary one replaces
+  std::string temporary;       // empty when the path is written directly
+  bool failed = false;
+  bool committed = false;
+  std::string error;
+};
+
+namespace {
+
+// The temporary file that a signal removes. Set and cleared with the signals blocked, read by
+// the handler, which calls nothing but unlink and raise.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+char gTemporaryPath[PATH_MAX];
+volatile std::sig_atomic_t gTemporaryArmed = 0;
+bool gOutputOpen = false;
+struct sigaction gPreviousActions[std::size(kCleanupSignals)];
+bool gHandlerInstalled[std::size(kCleanupSignals)];
+
+extern "C" void RemoveTemporaryAndEnd(int signal) {
+  if (gTemporaryArmed) unlink(gTemporaryPath);
+  // The handler was installed with SA_RESETHAND | SA_NODEFER: the signal's own action is the
+  // default again and it is not blocked, so raising it ends the process as it would have.
+  raise(signal);
+}
+
+sigset_t CleanupSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal : kCleanupSignals) sigaddset(&set, signal);
+  return set;
+}
+
+// Holds the cleanup signals back for its lifetime; one that arrives meanwhile is delivered after.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    const sigset_t set = CleanupSignalSet();
+    sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+// Installs the handler for each cleanup signal whose action is the default one: a signal that
+// the process ignores stays ignored (a run under nohup), one with a handler keeps it.
+void InstallCleanupHandlers() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryAndEnd;
+  action.sa_mask = CleanupSignalSet();
+  action.sa_flags = SA_RESETHAND | SA_NODEFER;
+  for (std::size_t i = 0; i < std::size(kCleanupSignals); ++i) {
+    gHandlerInstalled[i] = false;
+    if (sigaction(kCleanupSignals[i], nullptr, &gPreviousActions[i]) != 0) continue;
+    if (gPreviousActions[i].sa_handler != SIG_DFL || (gPreviousActions[i].sa_flags & SA_SIGINFO) != 0) continue;
+    gHandlerInstalled[i] = sigaction(kCleanupSignals[i], &action, nullptr) == 0;
+  }
+}
+
+void RestoreSignalActions() {
+  for (std::size_t i = 0; i < std::size(kCleanupSignals); ++i) {
+    if (gHandlerInstalled[i]) sigaction(kCleanupSignals[i], &gPreviousActions[i], nullptr);
+    gHandlerInstalled[i] = false;
+  }
+}
+
+std::string SystemError(const std::string& what, const std::string& path) {
+  return what + " " + path + ": " + std::strerror(errno);
+}
+
+// The directory part of `path`, with its last slash; empty for a name in the working directory.
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file that writing to `path` reaches: symbolic links are followed, a dangling one to the
+// name it holds. False after 40 links, as the system counts a loop.
+bool FollowLinks(std::string path, std::string& target, std::string& error) {
+  for (int links = 0; links < 40; ++links) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+      target = path;
+      return true;
+    }
+    std::vector<char> name(PATH_MAX + 1);
+    const ssize_t length = readlink(path.c_str(), name.data(), name.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= name.size()) {
+      error = SystemError("cannot read the symbolic link", path);
+      return false;
+    }
+    const std::string linked(name.data(), static_cast<std::size_t>(length));
+    path = linked.starts_with('/') ? linked : DirectoryOf(path) + linked;
+  }
+  error = "too many symbolic links from " + path;
+  return false;
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// Gives the temporary file the mode and, where allowed, the owner of the file it replaces.
+void TakeOverAttributes(int fd, const struct stat* replaced) {
+  if (replaced == nullptr) {
+    fchmod(fd, NewFileMode());
+    return;
+  }
+  struct stat own;
+  if (fstat(fd, &own) == 0 && (own.st_uid != replaced->st_uid || own.st_gid != replaced->st_gid)) {
+    // Refused unless root (or the group is one of the caller's); the file is then the caller's.
+    [[maybe_unused]] const int ignored = fchown(fd, replaced->st_uid, replaced->st_gid);
+  }
+  fchmod(fd, replaced->st_mode & 07777);  // after fchown, which clears set-user-ID bits
+}
+
+// Creates the temporary file beside `file.target` and arms the signal cleanup for it.
+bool CreateTemporary(OutputFile& file, const struct stat* replaced) {
+  std::string name = DirectoryOf(file.target) + ".qtvdbadmin-XXXXXX";
+  if (name.size() >= sizeof gTemporaryPath) {
+    file.error = "the path is too long: " + file.target;
+    return false;
+  }
+  InstallCleanupHandlers();
+  {
+    const SignalsHeld held;
+    file.fd = mkostemp(name.data(), O_CLOEXEC);
+    if (file.fd >= 0) {
+      std::memcpy(gTemporaryPath, name.c_str(), name.size() + 1);
+      gTemporaryArmed = 1;
+    }
+  }
+  if (file.fd < 0) {
+    file.error = SystemError("cannot create a file beside", file.target);
+    RestoreSignalActions();
+    return false;
+  }
+  file.temporary = name;
+  TakeOverAttributes(file.fd, replaced);
+  return true;
+}
+
+// Opens a path that exists and is not a regular file, for writing in place.
+bool OpenDirectly(OutputFile& file, const std::string& path) {
+  file.fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+  if (file.fd < 0) file.error = SystemError("cannot open", path);
+  return file.fd >= 0;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+bool Open(OutputFile& file, const std::string& path) {
+  struct stat status;
+  const bool exists = stat(path.c_str(), &status) == 0;
+  struct stat standardOutput;
+  file.target = path;
+  if (exists && fstat(STDOUT_FILENO, &standardOutput) == 0 && SameFile(status, standardOutput)) {
+    ConsoleFlush();  // what the console wrote comes first
+    file.fd = STDOUT_FILENO;
+    file.ownsFd = false;
+    return true;
+  }
+  if (exists && S_ISDIR(status.st_mode)) {
+    file.error = path + " is a directory";
+    return false;
+  }
+  if (exists && !S_ISREG(status.st_mode)) return OpenDirectly(file, path);
+  if (!FollowLinks(path, file.target, file.error)) return false;
+  if (exists && faccessat(AT_FDCWD, file.target.c_str(), W_OK, AT_EACCESS) != 0) {
+    file.error = SystemError("may not write", file.target);
+    return false;
+  }
+  return CreateTemporary(file, exists ? &status : nullptr);
+}
+
+// Removes the temporary file unless it was renamed, and gives the signals their actions back.
+void Discard(OutputFile& file) {
+  if (file.temporary.empty()) return;
+  {
+    const SignalsHeld held;
+    if (gTemporaryArmed) unlink(file.temporary.c_str());
+    gTemporaryArmed = 0;
+  }
+  RestoreSignalActions();
+  file.temporary.clear();
+}
+
+// Makes the rename itself last: a failure here leaves a complete output, so it is not reported.
+void SyncDirectoryOf(const std::string& path) {
+  const std::string directory = DirectoryOf(path);
+  const int fd = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+bool Fail(OutputFile& file, std::string error) {
+  file.failed = true;
+  file.error = std::move(error);
+  return false;
+}
+
+bool CommitTemporary(OutputFile& file) {
+  if (fsync(file.fd) != 0) return Fail(file, SystemError("cannot sync", file.temporary));
+  const int closed = close(file.fd);
+  file.fd = -1;
+  if (closed != 0) return Fail(file, SystemError("cannot close", file.temporary));
+  {
+    const SignalsHeld held;
+    if (rename(file.temporary.c_str(), file.target.c_str()) != 0) {
+      return Fail(file, SystemError("cannot rename the new file over", file.target));
+    }
+    gTemporaryArmed = 0;
+  }
+  Discard(file);
+  SyncDirectoryOf(file.target);
+  return true;
+}
+
+}  // namespace
+
+void OutputFileDeleter::operator()(OutputFile* file) const noexcept {
+  if (file->fd >= 0 && file->ownsFd) close(file->fd);
+  Discard(*file);
+  gOutputOpen = false;
+  delete file;
+}
+
+OutputFilePtr OpenOutputFile(const std::string& path, std::string& error) {
+  if (gOutputOpen) {
+    error = "another output file is open";
+    return nullptr;
+  }
+  OutputFilePtr file(new OutputFile);
+  gOutputOpen = true;
+  if (!Open(*file, path)) {
+    error = file->error;
+    return nullptr;
+  }
+  return file;
+}
+
+bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
+  if (file.failed) return false;
+  while (!bytes.empty()) {
+    const ssize_t written = write(file.fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return Fail(file, SystemError("cannot write", file.target));
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool CommitOutputFile(OutputFile& file) {
+  if (file.failed || file.committed) return !file.failed;
+  if (!file.temporary.empty()) {
+    if (!CommitTemporary(file)) return false;
+  } else if (file.ownsFd) {
+    const int closed = close(file.fd);
+    file.fd = -1;
+    if (closed != 0) return Fail(file, SystemError("cannot close", file.target));
+  }
+  file.committed = true;
+  return true;
+}
+
+const std::string& OutputFileError(const OutputFile& file) { return file.error; }
