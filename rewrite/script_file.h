@@ -20,10 +20,8 @@ enum class TransformOutcome {
 // Reads `inputPath` whole, rewrites it and writes the result to `outputPath`, which may be the
 // input: the output path holds either its old content (or nothing) or the whole new script.
 //
-// Malformed input that a cut cannot handle (the keyword at the very end of the script, a
-// procedure name shorter than nine bytes, an update procedure whose kept block has no "go"
-// after it) raises std::out_of_range; the output is then left as it was, and so it is on any
-// other exception.
+// A script that ends with the create keyword itself raises std::out_of_range; the output is
+// then left as it was, and so it is on any other exception.
 TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
                                  const std::string& outputPath);
 
