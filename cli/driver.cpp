@@ -24,16 +24,16 @@ void WriteGroupNames(std::wstring_view format_prefix) {
   for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
     ConsoleWrite(format_prefix);
     ConsoleWrite(std::wstring_view(*group));
-    ConsoleWrite(std::wstring_view(L"\n"));
+    ConsoleWrite(L"\n");
   }
 }
 
 int WriteUsage() {
   ConsoleWrite(kBanner);
-  ConsoleWrite(std::wstring_view(L"/C\t Create Vok NT groups\n"));
+  ConsoleWrite(L"/C\t Create Vok NT groups\n");
   WriteGroupNames(L"\t\t");
-  ConsoleWrite(std::wstring_view(L"/D\t Delete VOK NT groups\n"));
-  ConsoleWrite(std::wstring_view(L"/R input_file output_file\t Process replication scripts\n"));
+  ConsoleWrite(L"/D\t Delete VOK NT groups\n");
+  ConsoleWrite(L"/R input_file output_file\t Process replication scripts\n");
   return kExitSuccess;
 }
 
@@ -65,7 +65,7 @@ int RunGroupJob(bool (*job)(GroupErrorList&), const GroupReport& report) {
   ConsoleWrite(report.failed);
   for (const std::wstring& message : errors) {
     ConsoleWrite(std::wstring_view(message));
-    ConsoleWrite(std::wstring_view(L"\n"));
+    ConsoleWrite(L"\n");
   }
   return kExitFailure;
 }
@@ -89,7 +89,7 @@ int RunDriver(int argc, const char* const* argv) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     result = Dispatch(arguments);
   } catch (const std::exception&) {
-    ConsoleWrite(std::wstring_view(L"sdt exception : cannot do script transfarmation"));
+    ConsoleWrite(L"sdt exception : cannot do script transfarmation");
     result = kExitStandardException;
   }
   // Text that could not reach standard output makes no success.
