@@ -23,7 +23,7 @@ bool HasSwitch(const std::vector<std::string>& arguments, std::string_view name)
 void WriteGroupNames(std::wstring_view format_prefix) {
   for (const wchar_t* const* group = AdminGroupTable; *group != nullptr; ++group) {
     ConsoleWrite(format_prefix);
-    ConsoleWrite(std::wstring_view(*group));
+    ConsoleWrite(*group);
     ConsoleWrite(L"\n");
   }
 }
@@ -64,7 +64,7 @@ int RunGroupJob(bool (*job)(GroupErrorList&), const GroupReport& report) {
   }
   ConsoleWrite(report.failed);
   for (const std::wstring& message : errors) {
-    ConsoleWrite(std::wstring_view(message));
+    ConsoleWrite(message);
     ConsoleWrite(L"\n");
   }
   return kExitFailure;
