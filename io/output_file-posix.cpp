@@ -11,6 +11,7 @@
 
 #include "io/console.h"
 #include "io/output_file.h"
+#include "io/output_file_platform.h"
 
 struct OutputFile {
   int fd = -1;
@@ -29,7 +30,6 @@ namespace {
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 char gTemporaryPath[PATH_MAX];
 volatile std::sig_atomic_t gTemporaryArmed = 0;
-bool gOutputOpen = false;
 struct sigaction gPreviousActions[std::size(kCleanupSignals)];
 bool gHandlerInstalled[std::size(kCleanupSignals)];
 
@@ -241,25 +241,18 @@ bool CommitTemporary(OutputFile& file) {
 
 }  // namespace
 
-void OutputFileDeleter::operator()(OutputFile* file) const noexcept {
+void DeleteOutputFile(OutputFile* file) noexcept {
   if (file->fd >= 0 && file->ownsFd) close(file->fd);
   Discard(*file);
-  gOutputOpen = false;
   delete file;
 }
 
-OutputFilePtr OpenOutputFile(const std::string& path, std::string& error) {
-  if (gOutputOpen) {
-    error = "another output file is open";
-    return nullptr;
-  }
-  OutputFilePtr file(new OutputFile);
-  gOutputOpen = true;
-  if (!Open(*file, path)) {
-    error = file->error;
-    return nullptr;
-  }
-  return file;
+OutputFile* NewOutputFile() { return new OutputFile; }
+
+bool OpenOutputFileAt(OutputFile& file, const std::string& path, std::string& error) {
+  if (Open(file, path)) return true;
+  error = file.error;
+  return false;
 }
 
 bool WriteOutputFile(OutputFile& file, std::string_view bytes) {

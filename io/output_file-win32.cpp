@@ -8,6 +8,7 @@
 
 #include "io/console.h"
 #include "io/output_file.h"
+#include "io/output_file_platform.h"
 
 struct OutputFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
@@ -26,7 +27,6 @@ namespace {
 // of its own: whichever side takes the flag first deals with the file.
 wchar_t gTemporaryPath[32768];
 volatile LONG gTemporaryArmed = 0;
-bool gOutputOpen = false;
 
 BOOL WINAPI RemoveTemporaryOnBreak(DWORD) {
   // Opened with FILE_SHARE_DELETE, the file goes when its handle closes as the process ends.
@@ -165,25 +165,18 @@ bool CommitTemporary(OutputFile& file) {
 
 }  // namespace
 
-void OutputFileDeleter::operator()(OutputFile* file) const noexcept {
+void DeleteOutputFile(OutputFile* file) noexcept {
   if (file->handle != INVALID_HANDLE_VALUE && file->ownsHandle) CloseHandle(file->handle);
   Discard(*file);
-  gOutputOpen = false;
   delete file;
 }
 
-OutputFilePtr OpenOutputFile(const std::string& path, std::string& error) {
-  if (gOutputOpen) {
-    error = "another output file is open";
-    return nullptr;
-  }
-  OutputFilePtr file(new OutputFile);
-  gOutputOpen = true;
-  if (!Open(*file, path)) {
-    error = file->error;
-    return nullptr;
-  }
-  return file;
+OutputFile* NewOutputFile() { return new OutputFile; }
+
+bool OpenOutputFileAt(OutputFile& file, const std::string& path, std::string& error) {
+  if (Open(file, path)) return true;
+  error = file.error;
+  return false;
 }
 
 bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
