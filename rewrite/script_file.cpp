@@ -1,12 +1,10 @@
 #include "rewrite/script_file.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <ostream>
 #include <vector>
 
+#include "io/input_file.h"
 #include "io/output_file.h"
 
 namespace {
@@ -56,38 +54,6 @@ void LowerCaseBytes(char* bytes, std::size_t size) {
   for (; i < size; ++i) bytes[i] = LowerCaseByte(bytes[i]);
 }
 
-// The whole input, lower-cased. Not a std::string, which would zero every byte before the
-// file's bytes overwrite them.
-struct ScriptBuffer {
-  std::unique_ptr<char[]> bytes;
-  std::size_t size = 0;
-  std::string_view Text() const { return std::string_view(bytes.get(), size); }
-};
-
-// Reads the whole file into `script`, lower-casing each megabyte as it arrives, while it is
-// still in the processor's cache. False when the file cannot be opened or read.
-bool ReadScriptFile(const std::string& path, ScriptBuffer& script) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size < 0 || !in) return false;
-  script.size = static_cast<std::size_t>(size);
-  script.bytes.reset(new char[script.size]);
-  constexpr std::size_t kPiece = 1 << 20;
-  for (std::size_t done = 0; done < script.size;) {
-    const std::size_t count = std::min(kPiece, script.size - done);
-    in.read(script.bytes.get() + done, static_cast<std::streamsize>(count));
-    if (static_cast<std::size_t>(in.gcount()) != count) return false;
-    LowerCaseBytes(script.bytes.get() + done, count);
-    done += count;
-  }
-  return true;
-}
-
 }  // namespace
 
 void LowerCaseScript(std::string& scriptText) { LowerCaseBytes(scriptText.data(), scriptText.size()); }
@@ -95,8 +61,8 @@ void LowerCaseScript(std::string& scriptText) { LowerCaseBytes(scriptText.data()
 TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
                                  const std::string& outputPath) {
   if (inputPath.empty() || outputPath.empty() || tables.empty()) return TransformOutcome::kNotRun;
-  ScriptBuffer script;
-  if (!ReadScriptFile(inputPath, script)) return TransformOutcome::kCannotRead;
+  InputFile script;
+  if (!ReadInputFile(inputPath, script, LowerCaseBytes)) return TransformOutcome::kCannotRead;
   const std::string_view scriptText = script.Text();
   if (FindText(scriptText, kCreateKeyword) == kNotFound) return TransformOutcome::kNoProcedures;
   std::string error;

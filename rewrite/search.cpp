@@ -68,40 +68,36 @@ std::size_t FindByRareByte(std::string_view text, std::string_view needle, std::
 
 constexpr std::size_t kBlock = 64;
 
-// Whether a position of the block holds `x` with `y` at `distance` after it. A fixed count of
-// positions, which the compiler turns into vector code also at -O2.
-bool BlockHasPair(const unsigned char* block, std::size_t distance, unsigned char x, unsigned char y) {
+// Whether a position of the block starts with the K bytes of `prefix`. A fixed count of
+// positions and bytes, which the compiler turns into vector code also at -O2.
+template <std::size_t K>
+bool BlockHasPrefix(const unsigned char* block, const unsigned char* prefix) {
   unsigned char any = 0;
   for (std::size_t i = 0; i < kBlock; ++i) {
-    any |= static_cast<unsigned char>((block[i] == x) & (block[i + distance] == y));
+    unsigned char all = 1;
+    for (std::size_t k = 0; k < K; ++k) all &= static_cast<unsigned char>(block[i + k] == prefix[k]);
+    any |= all;
   }
   return any != 0;
 }
 
-// For needles of frequent bytes only (CR LF CR LF, "go"), where memchr would stop on every
-// line: blocks are tested for both anchors at once, and only a block that has them is looked
-// at position by position.
-std::size_t FindByBytePair(std::string_view text, std::string_view needle, Anchors anchors) {
-  const std::size_t first = std::min(anchors.rarest, anchors.next);
-  const std::size_t second = std::max(anchors.rarest, anchors.next);
+// For needles of frequent bytes only (CR LF CR LF, "go", "\nend"), where memchr would stop on
+// every line: blocks are tested for the needle's first K bytes at every position at once, and
+// only a block that has them is looked at position by position.
+template <std::size_t K>
+std::size_t FindByPrefix(std::string_view text, std::string_view needle) {
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const auto x = static_cast<unsigned char>(needle[first]);
-  const auto y = static_cast<unsigned char>(needle[second]);
-  const std::size_t distance = second - first;
+  const auto* const prefix = reinterpret_cast<const unsigned char*>(needle.data());
   const std::size_t starts = text.size() - needle.size() + 1;
-  auto matchesAt = [&](std::size_t start) {
-    return bytes[start + first] == x && bytes[start + second] == y &&
-           MatchesAt(text.data() + start, needle);
-  };
   std::size_t start = 0;
   for (; start + kBlock <= starts; start += kBlock) {
-    if (!BlockHasPair(bytes + start + first, distance, x, y)) continue;
+    if (!BlockHasPrefix<K>(bytes + start, prefix)) continue;
     for (std::size_t i = start; i < start + kBlock; ++i) {
-      if (matchesAt(i)) return i;
+      if (MatchesAt(text.data() + i, needle)) return i;
     }
   }
   for (; start < starts; ++start) {
-    if (matchesAt(start)) return start;
+    if (MatchesAt(text.data() + start, needle)) return start;
   }
   return kNotFound;
 }
@@ -115,7 +111,14 @@ std::size_t FindText(std::string_view text, std::string_view needle) {
   if (needle.size() == 1 || Rarity(needle[anchors.rarest]) >= kFrequentRanks) {
     return FindByRareByte(text, needle, anchors.rarest, anchors.next);
   }
-  return FindByBytePair(text, needle, anchors);
+  switch (needle.size()) {
+    case 2:
+      return FindByPrefix<2>(text, needle);
+    case 3:
+      return FindByPrefix<3>(text, needle);
+    default:
+      return FindByPrefix<4>(text, needle);
+  }
 }
 
 std::size_t ForwardSearch::In(std::string_view rest) { return In(rest, nullptr); }

@@ -1,0 +1,35 @@
+// Input files on Windows: read through the C++ library into memory of the heap.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "io/input_file.h"
+
+namespace {
+
+constexpr std::size_t kPiece = std::size_t{128} << 10;
+
+}  // namespace
+
+void InputMemoryDeleter::operator()(char* bytes) const noexcept { delete[] bytes; }
+
+bool ReadInputFile(const std::string& path, InputFile& file, void (*eachPiece)(char*, std::size_t)) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0 || !in) return false;
+  file.size = static_cast<std::size_t>(size);
+  file.bytes = InputMemory(new char[file.size]);  // not zeroed: the file's bytes overwrite it
+  for (std::size_t done = 0; done < file.size;) {
+    const std::size_t count = std::min(kPiece, file.size - done);
+    in.read(file.bytes.get() + done, static_cast<std::streamsize>(count));
+    if (static_cast<std::size_t>(in.gcount()) != count) return false;
+    eachPiece(file.bytes.get() + done, count);
+    done += count;
+  }
+  return true;
+}
