@@ -27,7 +27,7 @@ constexpr std::array<std::string_view, 15> kNameHeads = {
     "Warehouse", "Payment", "Contract", "Branch",  "Ticket",  "Schedule", "Station"};
 constexpr std::array<std::string_view, 7> kNameTails = {"", "Line", "History", "Type",
                                                         "Status", "Detail", "Note"};
-// Names holding the letters "go", which the transformer also finds inside words.
+// Names holding the letters "go" inside a word, which are not a GO line.
 constexpr std::array<std::string_view, 4> kGoNames = {"Category", "CargoManifest", "LogonAudit",
                                                       "ProductCategory"};
 constexpr std::array<std::string_view, 16> kColumnNames = {
@@ -239,24 +239,15 @@ GeneratedScript WriteReplicationScript(const ScriptOptions& options, std::ostrea
     for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return name;
   };
-  std::size_t tables = 0;
-  for (; !done(tables); ++tables) {
-    const bool goName = tables % 20 == 19;
-    const Table table = generator.NextTable(tables, goName);
+  for (std::size_t tables = 0; !done(tables); ++tables) {
+    const Table table = generator.NextTable(tables, tables % 20 == 19);
     // About a third of the tables have no identity column.
     if (tables == 0 || generator.Pick(3) == 0) script.noIdentityTables.insert(lower(table.name));
     std::string text;
-    if (!goName && !options.oneLine) text += InsertProcedure(table);
-    if (!goName) text += UpdateProcedure(table);
-    text += DeleteProcedure(table);
-    script.procedures += goName || options.oneLine ? (goName ? 1 : 2) : 3;
+    if (!options.oneLine) text += InsertProcedure(table);
+    text += UpdateProcedure(table) + DeleteProcedure(table);
+    script.procedures += options.oneLine ? 2 : 3;
     script.bytes += WriteLines(text, options, out);
-  }
-  if (!options.oneLine) {
-    Table last = generator.NextTable(tables, true);
-    last.form = ServerForm::k2005;
-    script.bytes += WriteLines(InsertProcedure(last) + UpdateProcedure(last) + DeleteProcedure(last), options, out);
-    script.procedures += 3;
   }
   return script;
 }

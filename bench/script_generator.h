@@ -29,8 +29,6 @@ struct GeneratedScript {
   NoIdentityTableSet noIdentityTables;  // never empty
 };
 
-// Writes a script to `out`. Table names that hold the letters "go" (category, cargo, ...)
-// get only their delete procedure, which the transformer copies and goes on; their insert
-// or update procedure would end the transformation with the rest of the script copied as it
-// stands. One such table with all three procedures closes the script (not in one-line mode).
+// Writes a script to `out`. One table in twenty has a name that holds the letters "go"
+// (category, cargo, ...) inside a word.
 GeneratedScript WriteReplicationScript(const ScriptOptions& options, std::ostream& out);
