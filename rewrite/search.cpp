@@ -89,15 +89,21 @@ std::size_t FindByPrefix(std::string_view text, std::string_view needle) {
   const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
   const auto* const prefix = reinterpret_cast<const unsigned char*>(needle.data());
   const std::size_t starts = text.size() - needle.size() + 1;
+  auto matchesAt = [&](std::size_t start) {
+    for (std::size_t k = 0; k < K; ++k) {
+      if (bytes[start + k] != prefix[k]) return false;
+    }
+    return MatchesAt(text.data() + start, needle);
+  };
   std::size_t start = 0;
   for (; start + kBlock <= starts; start += kBlock) {
     if (!BlockHasPrefix<K>(bytes + start, prefix)) continue;
     for (std::size_t i = start; i < start + kBlock; ++i) {
-      if (MatchesAt(text.data() + i, needle)) return i;
+      if (matchesAt(i)) return i;
     }
   }
   for (; start < starts; ++start) {
-    if (MatchesAt(text.data() + start, needle)) return start;
+    if (matchesAt(start)) return start;
   }
   return kNotFound;
 }
