@@ -171,31 +171,6 @@ bool OpenDirectly(OutputFile& file, const std::string& path) {
   return file.fd >= 0;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
-bool Open(OutputFile& file, const std::string& path) {
-  struct stat status;
-  const bool exists = stat(path.c_str(), &status) == 0;
-  struct stat standardOutput;
-  file.target = path;
-  if (exists && fstat(STDOUT_FILENO, &standardOutput) == 0 && SameFile(status, standardOutput)) {
-    ConsoleFlush();  // what the console wrote comes first
-    file.fd = STDOUT_FILENO;
-    file.ownsFd = false;
-    return true;
-  }
-  if (exists && S_ISDIR(status.st_mode)) {
-    file.error = path + " is a directory";
-    return false;
-  }
-  if (exists && !S_ISREG(status.st_mode)) return OpenDirectly(file, path);
-  if (!FollowLinks(path, file.target, file.error)) return false;
-  if (exists && faccessat(AT_FDCWD, file.target.c_str(), W_OK, AT_EACCESS) != 0) {
-    file.error = SystemError("may not write", file.target);
-    return false;
-  }
-  return CreateTemporary(file, exists ? &status : nullptr);
-}
 
 // Removes the temporary file unless it was renamed, and gives the signals their actions back.
 void Discard(OutputFile& file) {
@@ -252,7 +227,33 @@ void StartWriteBack(OutputFile& file) {
   file.writtenBack = file.written;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
 }  // namespace
+
+bool OpenOutputFileAt(OutputFile& file, const std::string& path) {
+  struct stat status;
+  const bool exists = stat(path.c_str(), &status) == 0;
+  struct stat standardOutput;
+  file.target = path;
+  if (exists && fstat(STDOUT_FILENO, &standardOutput) == 0 && SameFile(status, standardOutput)) {
+    ConsoleFlush();  // what the console wrote comes first
+    file.fd = STDOUT_FILENO;
+    file.ownsFd = false;
+    return true;
+  }
+  if (exists && S_ISDIR(status.st_mode)) {
+    file.error = path + " is a directory";
+    return false;
+  }
+  if (exists && !S_ISREG(status.st_mode)) return OpenDirectly(file, path);
+  if (!FollowLinks(path, file.target, file.error)) return false;
+  if (exists && faccessat(AT_FDCWD, file.target.c_str(), W_OK, AT_EACCESS) != 0) {
+    file.error = SystemError("may not write", file.target);
+    return false;
+  }
+  return CreateTemporary(file, exists ? &status : nullptr);
+}
 
 void DeleteOutputFile(OutputFile* file) noexcept {
   if (file->fd >= 0 && file->ownsFd) close(file->fd);
@@ -262,11 +263,6 @@ void DeleteOutputFile(OutputFile* file) noexcept {
 
 OutputFile* NewOutputFile() { return new OutputFile; }
 
-bool OpenOutputFileAt(OutputFile& file, const std::string& path, std::string& error) {
-  if (Open(file, path)) return true;
-  error = file.error;
-  return false;
-}
 
 bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   if (file.failed) return false;

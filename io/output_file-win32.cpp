@@ -101,7 +101,38 @@ bool CreateTemporary(OutputFile& file) {
   return false;
 }
 
-bool Open(OutputFile& file, const std::string& narrowPath) {
+// Removes the temporary file unless it was renamed or Ctrl-C removed it.
+void Discard(OutputFile& file) {
+  if (file.temporary.empty()) return;
+  if (InterlockedExchange(&gTemporaryArmed, 0) != 0) DeleteFileW(file.temporary.c_str());
+  SetConsoleCtrlHandler(RemoveTemporaryOnBreak, FALSE);
+  file.temporary.clear();
+}
+
+bool Fail(OutputFile& file, std::string error) {
+  file.failed = true;
+  file.error = std::move(error);
+  return false;
+}
+
+bool CommitTemporary(OutputFile& file) {
+  if (!FlushFileBuffers(file.handle)) return Fail(file, SystemError("cannot flush the new file"));
+  CloseHandle(file.handle);
+  file.handle = INVALID_HANDLE_VALUE;
+  if (file.keptAttributes != 0) SetFileAttributesW(file.temporary.c_str(), file.keptAttributes);
+  if (InterlockedExchange(&gTemporaryArmed, 0) == 0) return Fail(file, "interrupted");
+  if (!MoveFileExW(file.temporary.c_str(), file.target.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    InterlockedExchange(&gTemporaryArmed, 1);  // Discard removes it
+    return Fail(file, SystemError("cannot replace the output"));
+  }
+  Discard(file);
+  return true;
+}
+
+}  // namespace
+
+bool OpenOutputFileAt(OutputFile& file, const std::string& narrowPath) {
   const std::wstring path = Wide(narrowPath);
   file.target = path;
   const Probe probe{CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -134,37 +165,6 @@ bool Open(OutputFile& file, const std::string& narrowPath) {
   return CreateTemporary(file);
 }
 
-// Removes the temporary file unless it was renamed or Ctrl-C removed it.
-void Discard(OutputFile& file) {
-  if (file.temporary.empty()) return;
-  if (InterlockedExchange(&gTemporaryArmed, 0) != 0) DeleteFileW(file.temporary.c_str());
-  SetConsoleCtrlHandler(RemoveTemporaryOnBreak, FALSE);
-  file.temporary.clear();
-}
-
-bool Fail(OutputFile& file, std::string error) {
-  file.failed = true;
-  file.error = std::move(error);
-  return false;
-}
-
-bool CommitTemporary(OutputFile& file) {
-  if (!FlushFileBuffers(file.handle)) return Fail(file, SystemError("cannot flush the new file"));
-  CloseHandle(file.handle);
-  file.handle = INVALID_HANDLE_VALUE;
-  if (file.keptAttributes != 0) SetFileAttributesW(file.temporary.c_str(), file.keptAttributes);
-  if (InterlockedExchange(&gTemporaryArmed, 0) == 0) return Fail(file, "interrupted");
-  if (!MoveFileExW(file.temporary.c_str(), file.target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    InterlockedExchange(&gTemporaryArmed, 1);  // Discard removes it
-    return Fail(file, SystemError("cannot replace the output"));
-  }
-  Discard(file);
-  return true;
-}
-
-}  // namespace
-
 void DeleteOutputFile(OutputFile* file) noexcept {
   if (file->handle != INVALID_HANDLE_VALUE && file->ownsHandle) CloseHandle(file->handle);
   Discard(*file);
@@ -173,11 +173,6 @@ void DeleteOutputFile(OutputFile* file) noexcept {
 
 OutputFile* NewOutputFile() { return new OutputFile; }
 
-bool OpenOutputFileAt(OutputFile& file, const std::string& path, std::string& error) {
-  if (Open(file, path)) return true;
-  error = file.error;
-  return false;
-}
 
 bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   if (file.failed) return false;

@@ -21,6 +21,9 @@ OutputFilePtr OpenOutputFile(const std::string& path, std::string& error) {
   }
   gOutputOpen = true;
   OutputFilePtr file(NewOutputFile());
-  if (!OpenOutputFileAt(*file, path, error)) return nullptr;
+  if (!OpenOutputFileAt(*file, path)) {
+    error = OutputFileError(*file);
+    return nullptr;
+  }
   return file;
 }

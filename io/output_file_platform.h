@@ -9,9 +9,9 @@
 // A new output file, not yet open.
 OutputFile* NewOutputFile();
 
-// Opens `file` for `path` as OpenOutputFile says. False, with the reason in `error`, when the
-// path cannot take it.
-bool OpenOutputFileAt(OutputFile& file, const std::string& path, std::string& error);
+// Opens `file` for `path` as OpenOutputFile says. False, with the reason in OutputFileError,
+// when the path cannot take it.
+bool OpenOutputFileAt(OutputFile& file, const std::string& path);
 
 // Closes `file`, removes its temporary file unless it was committed, and frees it.
 void DeleteOutputFile(OutputFile* file) noexcept;

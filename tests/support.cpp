@@ -99,6 +99,17 @@ std::string Transform(std::string script, const NoIdentityTableSet& tables) {
   return out.str();
 }
 
+void ExpectEveryFailedWriteStopsTheScan(const std::string& script, const NoIdentityTableSet& tables,
+                                        const std::string& full) {
+  for (std::size_t capacity = 0; capacity < full.size(); ++capacity) {
+    LimitedBuffer buffer(capacity);
+    std::ostream out(&buffer);
+    EXPECT_NO_THROW(ScanScript(script, tables, out));
+    EXPECT_TRUE(out.fail()) << "capacity " << capacity;
+    ASSERT_EQ(buffer.bytes(), full.substr(0, capacity)) << "capacity " << capacity;
+  }
+}
+
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input) {
   std::vector<std::string> command{QTV_PROGRAM};
   command.insert(command.end(), arguments.begin(), arguments.end());

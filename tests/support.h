@@ -62,6 +62,12 @@ class LimitedBuffer : public std::streambuf {
   std::string bytes_;
 };
 
+// Scans `script` (lower case) into a stream that fails after each number of bytes up to the
+// size of `full`, the whole output: every scan must end quietly with the stream failed and
+// holding exactly the first bytes of `full`.
+void ExpectEveryFailedWriteStopsTheScan(const std::string& script, const NoIdentityTableSet& tables,
+                                        const std::string& full);
+
 struct ProgramRun {
   int exitCode;  // as the shell shows it: 0 to 255; -1 when the program did not exit normally
   std::string out;
