@@ -7,9 +7,7 @@
 #include <string_view>
 
 #include "rewrite/name.h"
-
-// The letters of the batch separator.
-constexpr std::string_view kGo = "go";
+#include "rewrite/tsql.h"
 
 struct ScriptCursor {
   std::string_view rest;  // the script from the current position to its end; a rewrite

@@ -46,7 +46,6 @@ std::string NameBuffer(std::string_view text) {
 
 ProcedureFrame FrameProcedure(std::string_view nameText) {
   ProcedureFrame frame;
-  frame.nameText = nameText;
   frame.procName = NameBuffer(nameText);
   if (!frame.procName.empty() && frame.procName.back() == ']') frame.procName.pop_back();
   frame.objectHeader = "/****** Object:  StoredProcedure [dbo].[ " + frame.procName + " ] ******/\n \n";

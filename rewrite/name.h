@@ -13,8 +13,7 @@ constexpr std::string_view kCreateKeyword = "create procedure ";
 
 // What the scan knows of the procedure being handled.
 struct ProcedureFrame {
-  std::string_view nameText;  // the name as it stands on the create line
-  std::string procName;       // at most 127 bytes of it
+  std::string procName;       // at most 127 bytes of the name as it stands on the create line
   std::string procKind;       // the three bytes after "sp_ms"
   std::string objectHeader;   // "/****** Object:  StoredProcedure [dbo].[ name ] ******/\n \n"
   std::string dropPreamble;   // "IF object_id('dbo.[name]') IS NOT NULL ..." through the dashes

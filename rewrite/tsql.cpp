@@ -28,7 +28,7 @@ bool IsGoLineAt(std::string_view script, std::size_t go) {
 // Line starts are those of the whole script, so the answer does not depend on `from`.
 std::size_t GoLineAfter(std::string_view script, std::size_t from) {
   while (from < script.size()) {
-    const std::size_t go = FindText(script.substr(from), "go");
+    const std::size_t go = FindText(script.substr(from), kGo);
     if (go == kNotFound) return kNotFound;
     if (IsGoLineAt(script, from + go)) return from + go;
     from += go + 1;

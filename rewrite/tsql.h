@@ -16,6 +16,9 @@
 
 #include "rewrite/search.h"
 
+// The letters of the batch separator.
+constexpr std::string_view kGo = "go";
+
 // Position of the letters "go" on the first GO line of `text`, or kNotFound. A GO line holds
 // "go" alone between blanks (space, tab, CR); a line starts at the start of `text` or after a
 // line feed and ends at a line feed or at the end of `text`. "go" inside a word (category,
