@@ -7,6 +7,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "io/console.h"
@@ -23,6 +24,8 @@ struct OutputFile {
   std::string error;
   std::size_t written = 0;      // bytes written so far
   std::size_t writtenBack = 0;  // of those, the ones the disk was asked to take already
+  std::thread writer;           // a write started by StartOutputFileWrite; while it runs, it
+                                // alone uses the fields above
 };
 
 namespace {
@@ -227,6 +230,12 @@ void StartWriteBack(OutputFile& file) {
   file.writtenBack = file.written;
 }
 
+// Waits for a started write. False when it, or an earlier one, was refused.
+bool FinishStartedWrite(OutputFile& file) {
+  if (file.writer.joinable()) file.writer.join();
+  return !file.failed;
+}
+
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 }  // namespace
@@ -256,6 +265,7 @@ bool OpenOutputFileAt(OutputFile& file, const std::string& path) {
 }
 
 void DeleteOutputFile(OutputFile* file) noexcept {
+  FinishStartedWrite(*file);
   if (file->fd >= 0 && file->ownsFd) close(file->fd);
   Discard(*file);
   delete file;
@@ -277,7 +287,14 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   return true;
 }
 
+bool StartOutputFileWrite(OutputFile& file, std::string_view bytes) {
+  if (!FinishStartedWrite(file)) return false;
+  file.writer = std::thread([&file, bytes] { WriteOutputFile(file, bytes); });
+  return true;
+}
+
 bool CommitOutputFile(OutputFile& file) {
+  FinishStartedWrite(file);
   if (file.failed || file.committed) return !file.failed;
   if (!file.temporary.empty()) {
     if (!CommitTemporary(file)) return false;

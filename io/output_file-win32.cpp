@@ -187,6 +187,8 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   return true;
 }
 
+bool StartOutputFileWrite(OutputFile& file, std::string_view bytes) { return WriteOutputFile(file, bytes); }
+
 bool CommitOutputFile(OutputFile& file) {
   if (file.failed || file.committed) return !file.failed;
   if (!file.temporary.empty()) {

@@ -41,6 +41,12 @@ OutputFilePtr OpenOutputFile(const std::string& path, std::string& error);
 // file-size limit, an I/O error); the file is then failed and cannot be committed.
 bool WriteOutputFile(OutputFile& file, std::string_view bytes);
 
+// Like WriteOutputFile, but may return before the bytes are written, so that the caller can
+// make the next ones meanwhile (on POSIX a thread of the file writes them). The bytes must stay
+// as they are until the next call on `file` or until it goes. A refusal shows at the next call
+// (this one returns true) or at the commit.
+bool StartOutputFileWrite(OutputFile& file, std::string_view bytes);
+
 // Makes what was written the content of the path: syncs the temporary file, renames it over the
 // path and syncs the directory. Returns false when a write failed before or the sync or rename
 // fails; the path is then untouched and the temporary file is removed when the file goes.

@@ -9,13 +9,18 @@
 
 namespace {
 
-// Gathers the scan's pieces into large writes to the output file. Once a write fails, every
-// later one fails too, and the stream over it goes bad.
+// Gathers the scan's pieces into large writes to the output file, in two buffers: one is
+// written while the scan fills the other. Once a write fails, every later one fails too, and
+// the stream over it goes bad.
 class OutputFileBuffer : public std::streambuf {
  public:
-  explicit OutputFileBuffer(OutputFile& file) : file_(file), buffer_(1 << 20) {
-    setp(buffer_.data(), buffer_.data() + buffer_.size());
+  explicit OutputFileBuffer(OutputFilePtr file) : file_(std::move(file)) {
+    for (std::vector<char>& buffer : buffers_) buffer.resize(kBufferBytes);
+    setp(buffers_[0].data(), buffers_[0].data() + kBufferBytes);
   }
+
+  // Writes what is left and commits the file; false when a write or the commit failed.
+  bool Commit() { return Drain() && CommitOutputFile(*file_); }
 
  protected:
   int_type overflow(int_type byte) override {
@@ -29,14 +34,20 @@ class OutputFileBuffer : public std::streambuf {
   int sync() override { return Drain() ? 0 : -1; }
 
  private:
+  static constexpr std::size_t kBufferBytes = std::size_t{4} << 20;
+
+  // Starts the write of the filled buffer and goes on in the other one.
   bool Drain() {
     const std::size_t count = static_cast<std::size_t>(pptr() - pbase());
-    setp(buffer_.data(), buffer_.data() + buffer_.size());
-    return WriteOutputFile(file_, std::string_view(buffer_.data(), count));
+    const bool started = StartOutputFileWrite(*file_, std::string_view(pbase(), count));
+    filling_ = 1 - filling_;
+    setp(buffers_[filling_].data(), buffers_[filling_].data() + kBufferBytes);
+    return started;
   }
 
-  OutputFile& file_;
-  std::vector<char> buffer_;
+  std::vector<char> buffers_[2];
+  int filling_ = 0;
+  OutputFilePtr file_;  // goes first, waiting for a write that may still read a buffer
 };
 
 char LowerCaseByte(char byte) {
@@ -66,12 +77,12 @@ TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityT
   const std::string_view scriptText = script.Text();
   if (FindText(scriptText, kCreateKeyword) == kNotFound) return TransformOutcome::kNoProcedures;
   std::string error;
-  const OutputFilePtr out = OpenOutputFile(outputPath, error);
+  OutputFilePtr out = OpenOutputFile(outputPath, error);
   if (!out) return TransformOutcome::kCannotWrite;
-  OutputFileBuffer chunks(*out);
+  OutputFileBuffer chunks(std::move(out));
   std::ostream chunked(&chunks);
   // An exception leaves the output uncommitted: its temporary file goes, the path is untouched.
   ScanScript(scriptText, tables, chunked);
-  if (!chunked.flush() || !CommitOutputFile(*out)) return TransformOutcome::kCannotWrite;
+  if (chunked.fail() || !chunks.Commit()) return TransformOutcome::kCannotWrite;
   return TransformOutcome::kDone;
 }

@@ -55,7 +55,8 @@ TEST_P(Writing, TheOutputIsOldOrWhole) {
     } else {
       EXPECT_FALSE(fs::exists(path));
     }
-    ASSERT_TRUE(WriteOutputFile(*file, std::string_view(kNew).substr(4)));
+    // A started write is waited for by the commit, and by the file going without one.
+    ASSERT_TRUE(StartOutputFileWrite(*file, std::string_view(kNew).substr(4)));
     if (c.commit) {
       EXPECT_TRUE(CommitOutputFile(*file)) << OutputFileError(*file);
       EXPECT_EQ(OutputFileError(*file), "");
@@ -121,7 +122,24 @@ TEST(OutputFile, AFailedWriteCannotBeCommitted) {
   EXPECT_FALSE(WriteOutputFile(*file, kNew));
   EXPECT_NE(OutputFileError(*file), "");
   EXPECT_FALSE(WriteOutputFile(*file, kNew));
+  EXPECT_FALSE(StartOutputFileWrite(*file, kNew));
   EXPECT_FALSE(CommitOutputFile(*file));
+}
+
+// A started write that is refused shows at the next call on the file, or at the commit.
+TEST(OutputFile, AFailedStartedWriteShowsLater) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here to fail a write";
+  for (const bool commitNext : {false, true}) {
+    std::string error;
+    const OutputFilePtr file = OpenOutputFile("/dev/full", error);
+    ASSERT_TRUE(file) << error;
+    StartOutputFileWrite(*file, kNew);  // may fail at once where writes are not started apart
+    if (!commitNext) {
+      EXPECT_FALSE(StartOutputFileWrite(*file, kNew));
+    }
+    EXPECT_FALSE(CommitOutputFile(*file));
+    EXPECT_NE(OutputFileError(*file), "");
+  }
 }
 
 }  // namespace
