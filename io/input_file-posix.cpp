@@ -1,22 +1,18 @@
-// Input files on POSIX systems: read() in pieces that fit the processor's cache, into anonymous
-// memory that asks for transparent huge pages.
+// Input files on POSIX systems: mapped read-only, so that the scan reads the system's cached
+// pages of the file in place; read() into memory of the heap where a mapping is not possible.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
-#include <cstdint>
-#include <new>
+#include <atomic>
+#include <cerrno>
 
 #include "io/input_file.h"
 
 namespace {
-
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// Small enough to be still in the cache when it is handed on, large enough for few calls.
-constexpr std::size_t kPiece = std::size_t{128} << 10;
 
 struct Descriptor {
   int fd;
@@ -25,40 +21,84 @@ struct Descriptor {
   }
 };
 
-// `size` bytes (rounded up to whole huge pages) starting at a huge-page boundary, so that the
-// system may back all of it with huge pages.
-InputMemory MapMemory(std::size_t size) {
-  const std::size_t mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
-  void* start = mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (start == MAP_FAILED) throw std::bad_alloc();
-  char* const raw = static_cast<char*>(start);
-  const std::size_t lead = (kHugePage - reinterpret_cast<std::uintptr_t>(raw) % kHugePage) % kHugePage;
-  if (lead > 0) munmap(raw, lead);
-  if (kHugePage - lead > 0) munmap(raw + lead + mapped, kHugePage - lead);
-  madvise(raw + lead, mapped, MADV_HUGEPAGE);  // a hint; without it the pages are small
-  return InputMemory(raw + lead, InputMemoryDeleter{mapped});
+// The one mapped input file that the SIGBUS handler knows: a page of it that the file no longer
+// has (it was truncated meanwhile) is replaced with a page of zeros, and the input is marked
+// changed. Set before the handler is installed and cleared after it is removed.
+std::atomic<const char*> gMappedStart{nullptr};
+std::atomic<std::size_t> gMappedSize{0};
+std::size_t gPageSize = 0;
+volatile sig_atomic_t gMappedChanged = 0;
+struct sigaction gPreviousBusAction;
+
+extern "C" void ZeroMissingPage(int, siginfo_t* info, void*) {
+  const char* const start = gMappedStart.load();
+  const auto* const at = static_cast<const char*>(info->si_addr);
+  if (start != nullptr && at >= start && at < start + gMappedSize.load()) {
+    void* const page = const_cast<char*>(start) + (at - start) / gPageSize * gPageSize;
+    if (mmap(page, gPageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      gMappedChanged = 1;
+      return;  // the read is made again, and finds zeros
+    }
+  }
+  // Not the input's: the action before, which meets the fault when the read is made again.
+  sigaction(SIGBUS, &gPreviousBusAction, nullptr);
+}
+
+// Maps the file read-only, with its pages looked up at once. Null when it cannot be mapped, or
+// another input file is mapped.
+const char* MapFile(int fd, std::size_t size) {
+  if (gMappedStart.load() != nullptr) return nullptr;
+  void* const start = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  if (start == MAP_FAILED) return nullptr;
+  gPageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  gMappedChanged = 0;
+  gMappedSize = size;
+  gMappedStart = static_cast<const char*>(start);
+  struct sigaction action {};
+  action.sa_sigaction = ZeroMissingPage;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGBUS, &action, &gPreviousBusAction);
+  return static_cast<const char*>(start);
+}
+
+bool ReadIntoMemory(int fd, InputFile& file) {
+  char* const bytes = new char[file.size];  // not zeroed: the file's bytes overwrite it
+  file.bytes = InputMemory(bytes);
+  for (std::size_t done = 0; done < file.size;) {
+    const ssize_t got = read(fd, bytes + done, file.size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;  // an error, or the file became shorter
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
 }
 
 }  // namespace
 
-void InputMemoryDeleter::operator()(char* bytes) const noexcept {
-  if (mapped > 0) munmap(bytes, mapped);
+void InputMemoryDeleter::operator()(const char* bytes) const noexcept {
+  if (mapped == 0) {
+    delete[] bytes;
+    return;
+  }
+  sigaction(SIGBUS, &gPreviousBusAction, nullptr);
+  gMappedStart = nullptr;
+  munmap(const_cast<char*>(bytes), mapped);
 }
 
-bool ReadInputFile(const std::string& path, InputFile& file, void (*eachPiece)(char*, std::size_t)) {
+bool ReadInputFile(const std::string& path, InputFile& file) {
   const Descriptor in{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   struct stat status;
   if (in.fd < 0 || fstat(in.fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
   file.size = static_cast<std::size_t>(status.st_size);
   if (file.size == 0) return true;
-  file.bytes = MapMemory(file.size);
-  for (std::size_t done = 0; done < file.size;) {
-    const std::size_t wanted = std::min(kPiece, file.size - done);
-    const ssize_t got = read(in.fd, file.bytes.get() + done, wanted);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;  // an error, or the file became shorter
-    eachPiece(file.bytes.get() + done, static_cast<std::size_t>(got));
-    done += static_cast<std::size_t>(got);
+  if (const char* const mapped = MapFile(in.fd, file.size)) {
+    file.bytes = InputMemory(mapped, InputMemoryDeleter{file.size});
+    return true;
   }
-  return true;
+  return ReadIntoMemory(in.fd, file);
+}
+
+bool InputFileChanged(const InputFile& file) {
+  return file.bytes != nullptr && file.bytes.get() == gMappedStart.load() && gMappedChanged != 0;
 }

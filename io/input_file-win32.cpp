@@ -1,4 +1,5 @@
-// Input files on Windows: read through the C++ library into memory of the heap.
+// Input files on Windows: read through the C++ library into memory of the heap, which no
+// later change of the file reaches.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -11,9 +12,9 @@ constexpr std::size_t kPiece = std::size_t{128} << 10;
 
 }  // namespace
 
-void InputMemoryDeleter::operator()(char* bytes) const noexcept { delete[] bytes; }
+void InputMemoryDeleter::operator()(const char* bytes) const noexcept { delete[] bytes; }
 
-bool ReadInputFile(const std::string& path, InputFile& file, void (*eachPiece)(char*, std::size_t)) {
+bool ReadInputFile(const std::string& path, InputFile& file) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return false;
   std::ifstream in(path, std::ios::binary);
@@ -23,13 +24,15 @@ bool ReadInputFile(const std::string& path, InputFile& file, void (*eachPiece)(c
   in.seekg(0, std::ios::beg);
   if (size < 0 || !in) return false;
   file.size = static_cast<std::size_t>(size);
-  file.bytes = InputMemory(new char[file.size]);  // not zeroed: the file's bytes overwrite it
+  char* const bytes = new char[file.size];  // not zeroed: the file's bytes overwrite it
+  file.bytes = InputMemory(bytes);
   for (std::size_t done = 0; done < file.size;) {
     const std::size_t count = std::min(kPiece, file.size - done);
-    in.read(file.bytes.get() + done, static_cast<std::streamsize>(count));
+    in.read(bytes + done, static_cast<std::streamsize>(count));
     if (static_cast<std::size_t>(in.gcount()) != count) return false;
-    eachPiece(file.bytes.get() + done, count);
     done += count;
   }
   return true;
 }
+
+bool InputFileChanged(const InputFile&) { return false; }

@@ -1,4 +1,4 @@
-// An input file read whole into memory of its own, which the caller may change.
+// An input file, read whole and kept unchanged while it is used.
 #pragma once
 
 #include <cstddef>
@@ -6,12 +6,12 @@
 #include <string>
 #include <string_view>
 
-// Frees the memory of a whole input file.
+// Gives back the memory of a whole input file.
 struct InputMemoryDeleter {
-  std::size_t mapped = 0;  // how much was set aside, on platforms that map it
-  void operator()(char* bytes) const noexcept;
+  std::size_t mapped = 0;  // the bytes of a mapping of the file; 0 for memory of the heap
+  void operator()(const char* bytes) const noexcept;
 };
-using InputMemory = std::unique_ptr<char[], InputMemoryDeleter>;
+using InputMemory = std::unique_ptr<const char[], InputMemoryDeleter>;
 
 struct InputFile {
   InputMemory bytes;
@@ -19,9 +19,14 @@ struct InputFile {
   std::string_view Text() const { return std::string_view(bytes.get(), size); }
 };
 
-// Reads the regular file at `path` whole into `file`, handing each piece to `eachPiece` right
-// after it arrived, while it is still in the processor's cache. On POSIX the memory is set
-// aside in huge pages where the system offers them, so that filling it costs few page faults.
-// False when the file cannot be opened, is not a regular file (a directory, a pipe) or cannot
-// be read to its end. Throws std::bad_alloc when there is no memory for it.
-bool ReadInputFile(const std::string& path, InputFile& file, void (*eachPiece)(char* bytes, std::size_t size));
+// Reads the regular file at `path` whole into `file`. On POSIX the file is mapped, read-only,
+// so that its pages are used where the system caches them, without a copy or fresh memory;
+// where it cannot be (or another input is mapped), it is read into memory of the heap. False
+// when the file cannot be opened, is not a regular file (a directory, a pipe) or cannot be
+// read to its end. Throws std::bad_alloc when there is no memory for it.
+bool ReadInputFile(const std::string& path, InputFile& file);
+
+// Whether the file became shorter while it was mapped: its bytes past the new end then read as
+// zeros (where the system would otherwise end the process), and the text is not the file's.
+// False for a file read into memory, which has all its bytes.
+bool InputFileChanged(const InputFile& file);

@@ -23,13 +23,29 @@ std::size_t CollapsibleTail(std::string_view written) {
 
 constexpr std::string_view kBlankLine = "\r\n\r\n";
 
+// Writes `bytes` with A-Z lower-cased, through a buffer small enough to stay in the cache.
+void WriteLowerCased(std::ostream& out, std::string_view bytes) {
+  constexpr std::size_t kBlock = 64;  // a fixed count, which the compiler turns into vector code
+  char buffer[64 * kBlock];
+  while (!bytes.empty()) {
+    const std::size_t count = std::min(bytes.size(), sizeof buffer);
+    std::size_t i = 0;
+    for (; i + kBlock <= count; i += kBlock) {
+      for (std::size_t j = 0; j < kBlock; ++j) buffer[i + j] = LowerCaseByte(bytes[i + j]);
+    }
+    for (; i < count; ++i) buffer[i] = LowerCaseByte(bytes[i]);
+    out.write(buffer, static_cast<std::streamsize>(count));
+    bytes.remove_prefix(count);
+  }
+}
+
 // The output of one piece that a later collapse may still shorten. A collapse can only take
 // place where the piece itself holds CR LF CR LF, and it removes bytes from the end of what
 // was written before; so every byte that no later collapse can reach is written at once, and
 // stretches of the piece without a run go to the stream straight from the script.
 class PieceOutput {
  public:
-  explicit PieceOutput(std::ostream& out) : out_(out) {}
+  PieceOutput(std::ostream& out, bool lowerCase) : out_(out), lowerCase_(lowerCase) {}
 
   // Adds bytes of the piece that complete no run.
   void Append(std::string_view bytes) {
@@ -68,19 +84,23 @@ class PieceOutput {
   static constexpr std::size_t kChunk = 1 << 16;
 
   void Write(std::string_view bytes) {
-    if (!bytes.empty()) out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (lowerCase_) {
+      WriteLowerCased(out_, bytes);
+    } else if (!bytes.empty()) {
+      out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
   }
 
   std::ostream& out_;
+  bool lowerCase_;
   std::string pending_;
   std::size_t flushAt_ = kChunk;
 };
 
-}  // namespace
-
-bool WriteScriptPiece(std::ostream& out, std::string_view piece) {
+// Writes a piece with its runs of CR LF CR LF collapsed.
+bool WritePiece(std::ostream& out, std::string_view piece, bool lowerCase) {
   if (out.fail()) return false;
-  PieceOutput output(out);
+  PieceOutput output(out, lowerCase);
   std::size_t from = 0;  // the bytes before it are in `output`
   for (std::size_t run = FindText(piece, kBlankLine); run != kNotFound;) {
     const std::size_t runEnd = run + kBlankLine.size() - 1;  // its LF
@@ -94,9 +114,15 @@ bool WriteScriptPiece(std::ostream& out, std::string_view piece) {
   return true;
 }
 
+}  // namespace
+
+bool WriteScriptPiece(std::ostream& out, std::string_view piece) { return WritePiece(out, piece, true); }
+
+bool WriteAddedText(std::ostream& out, std::string_view text) { return WritePiece(out, text, false); }
+
 bool WriteFraming(ScriptCursor& cursor, const ProcedureFrame& frame) {
-  if (!frame.objectCommentFollows && !WriteScriptPiece(cursor.out, frame.objectHeader)) return false;
-  return WriteScriptPiece(cursor.out, frame.dropPreamble);
+  if (!frame.objectCommentFollows && !WriteAddedText(cursor.out, frame.objectHeader)) return false;
+  return WriteAddedText(cursor.out, frame.dropPreamble);
 }
 
 bool WriteAndAdvance(ScriptCursor& cursor, std::size_t count) {

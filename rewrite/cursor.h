@@ -1,5 +1,6 @@
 // The output cursor: the rest of the script still to be handled and the stream that the
-// rewritten script goes to. Every byte reaches the output through WriteScriptPiece.
+// rewritten script goes to. Every byte reaches the output through WriteScriptPiece (the
+// script's own text, lower-cased) or WriteAddedText (the texts that the rewrites add).
 #pragma once
 
 #include <cstddef>
@@ -26,11 +27,15 @@ inline ProcedureEnding NextUnlessRefused(bool written) {
   return written ? ProcedureEnding::kNextProcedure : ProcedureEnding::kStop;
 }
 
-// Writes one piece of output. Within the piece, every run of CR LF CR LF becomes a single LF,
-// always taking the first run from the start of the piece again, so that three CR LF pairs
-// leave LF CR LF and four leave LF LF. Returns false, writing nothing, when the stream has
-// already failed; an empty piece writes nothing and returns true.
+// Writes one piece of the script, with A-Z lower-cased. Within the piece, every run of CR LF CR
+// LF becomes a single LF, always taking the first run from the start of the piece again, so
+// that three CR LF pairs leave LF CR LF and four leave LF LF. Returns false, writing nothing,
+// when the stream has already failed; an empty piece writes nothing and returns true.
 bool WriteScriptPiece(std::ostream& out, std::string_view piece);
+
+// Writes a text that a rewrite adds to the script, as WriteScriptPiece does but with its
+// letters as they stand.
+bool WriteAddedText(std::ostream& out, std::string_view text);
 
 // Writes rest[0, count) and drops it from the rest. Returns false when refused.
 bool WriteAndAdvance(ScriptCursor& cursor, std::size_t count);

@@ -12,7 +12,7 @@ constexpr std::string_view kClosingText = " -D-*/\n \n ";
 // carriage return, so no blank-line run can span the two, and writing them one after the other
 // gives the bytes of writing them as one piece without copying the procedure.
 bool WriteWithMarker(ScriptCursor& cursor, std::size_t count, std::string_view marker) {
-  return WriteAndAdvance(cursor, count) && WriteScriptPiece(cursor.out, marker);
+  return WriteAndAdvance(cursor, count) && WriteAddedText(cursor.out, marker);
 }
 
 // Length of the IF statement that the test at the start of `fromTest` opens, when the rewrite

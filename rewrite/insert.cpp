@@ -1,7 +1,6 @@
 #include "rewrite/insert.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,10 +25,11 @@ std::string IdentitySwitchLine(const std::string& tableName, std::string_view st
 
 bool IsSeparator(char byte) { return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n'; }
 
-// Bytes of a bare name: letters (the text is lower case), digits, _ @ # $ and every byte from
-// 0x80, which belongs to a letter of some code page.
+// Bytes of a bare name: letters, digits, _ @ # $ and every byte from 0x80, which belongs to a
+// letter of some code page.
 bool IsWordByte(char byte) {
-  return (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') || byte == '_' || byte == '@' ||
+  const char lower = LowerCaseByte(byte);
+  return (lower >= 'a' && lower <= 'z') || (byte >= '0' && byte <= '9') || byte == '_' || byte == '@' ||
          byte == '#' || byte == '$' || static_cast<unsigned char>(byte) >= 0x80;
 }
 
@@ -43,7 +43,7 @@ bool CanStandBare(std::string_view name) {
 // Whether `word` stands at `at` as a whole word.
 bool WordAt(std::string_view text, std::size_t at, std::string_view word) {
   const std::string_view rest = text.substr(at);
-  return rest.starts_with(word) && (rest.size() == word.size() || !IsWordByte(rest[word.size()]));
+  return StartsWithLowerCase(rest, word) && (rest.size() == word.size() || !IsWordByte(rest[word.size()]));
 }
 
 // Skips separators from `at`; true when at least one was there or a quoted name follows.
@@ -54,7 +54,8 @@ bool SkipToName(std::string_view text, std::size_t& at) {
 }
 
 // One part of a name at `at`: its text without quoting ("]]" read as "]", a doubled double
-// quote as one), with `at` moved past it. False when no part, or an empty one, stands there.
+// quote as one), lower-cased, with `at` moved past it. False when no part, or an empty one,
+// stands there.
 bool ReadNamePart(std::string_view text, std::size_t& at, std::string& part) {
   part.clear();
   if (at >= text.size()) return false;
@@ -63,7 +64,7 @@ bool ReadNamePart(std::string_view text, std::size_t& at, std::string& part) {
     const char close = open == '[' ? ']' : '"';
     for (std::size_t i = at + 1; i < text.size(); ++i) {
       if (text[i] != close) {
-        part += text[i];
+        part += LowerCaseByte(text[i]);
       } else if (i + 1 < text.size() && text[i + 1] == close) {
         part += close;
         ++i;
@@ -76,7 +77,7 @@ bool ReadNamePart(std::string_view text, std::size_t& at, std::string& part) {
   }
   const std::size_t start = at;
   while (at < text.size() && IsWordByte(text[at])) ++at;
-  part = std::string(text.substr(start, at - start));
+  part = LowerCased(text.substr(start, at - start));
   return !part.empty();
 }
 
@@ -113,7 +114,7 @@ bool FindInsertStatement(std::string_view procedure, InsertStatement& statement)
 }  // namespace
 
 bool ReadInsertTarget(std::string_view statement, InsertTarget& target) {
-  if (!statement.starts_with(kInsert)) return false;
+  if (!StartsWithLowerCase(statement, kInsert)) return false;
   std::size_t at = kInsert.size();
   if (!SkipToName(statement, at)) return false;
   if (WordAt(statement, at, kInto)) {
@@ -135,7 +136,7 @@ bool ReadInsertTarget(std::string_view statement, InsertTarget& target) {
   if (defaultOwner && CanStandBare(target.table)) {
     target.switchName = target.table;
   } else {
-    target.switchName = std::string(statement.substr(written, at - written));
+    target.switchName = LowerCased(statement.substr(written, at - written));
   }
   return true;
 }
@@ -164,16 +165,14 @@ ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFram
   // after the letters "go" too (the line feed, or the CR of a CR LF); the concurrent-snapshot
   // form keeps its own end of the else branch and of the procedure.
   const std::size_t tail = statement.endPos + 1;
-  const std::string_view ending = statement.concurrentSnapshot
-                                      ? text.substr(tail, frame.goPos + kGo.size() - tail)
-                                      : kProcedureEnd;
+  const bool written =
+      WriteScriptPiece(cursor.out, text.substr(0, statement.insertPos)) && WriteAddedText(cursor.out, onLine) &&
+      WriteScriptPiece(cursor.out, text.substr(statement.insertPos, statement.endPos - statement.insertPos)) &&
+      WriteAddedText(cursor.out, offLine) &&
+      (statement.concurrentSnapshot ? WriteScriptPiece(cursor.out, text.substr(tail, frame.goPos + kGo.size() - tail))
+                                    : WriteAddedText(cursor.out, kProcedureEnd));
+  if (!written) return ProcedureEnding::kStop;
   const std::size_t consumed = frame.goPos + kGo.size() + (statement.concurrentSnapshot ? 0 : 1);
-  for (std::string_view piece :
-       {text.substr(0, statement.insertPos), std::string_view(onLine),
-        text.substr(statement.insertPos, statement.endPos - statement.insertPos),
-        std::string_view(offLine), ending}) {
-    if (!WriteScriptPiece(cursor.out, piece)) return ProcedureEnding::kStop;
-  }
   cursor.rest.remove_prefix(std::min(consumed, text.size()));
   return ProcedureEnding::kNextProcedure;
 }

@@ -16,7 +16,7 @@ struct InsertSearches {
 
 // The table an insert statement writes to, read from the text that starts with "insert":
 // blanks (line ends included), an optional word "into", then a name of one to three parts,
-// each [bracketed], "quoted" or bare, joined by ".".
+// each [bracketed], "quoted" or bare, joined by ".". Both names are lower-cased (A-Z).
 struct InsertTarget {
   std::string table;       // the last part without its quoting ("]]" read as "]"): the name
                            // the table set holds

@@ -38,10 +38,11 @@ std::string_view UnclosedName(std::string_view line) {
   return line;
 }
 
-// At most 127 bytes, ending before a zero byte, as a zero-terminated name buffer holds them.
+// At most 127 bytes, ending before a zero byte, as a zero-terminated name buffer holds them,
+// lower-cased as the rest of the output.
 std::string NameBuffer(std::string_view text) {
   text = text.substr(0, kNameBytes);
-  return std::string(text.substr(0, text.find('\0')));
+  return LowerCased(text.substr(0, text.find('\0')));
 }
 
 ProcedureFrame FrameProcedure(std::string_view nameText) {
@@ -51,7 +52,7 @@ ProcedureFrame FrameProcedure(std::string_view nameText) {
   frame.objectHeader = "/****** Object:  StoredProcedure [dbo].[ " + frame.procName + " ] ******/\n \n";
   frame.dropPreamble = "IF object_id('dbo.[" + frame.procName + "]') IS NOT NULL \n\tDROP PROCEDURE dbo.[" +
                        frame.procName + "]\nGO\n---------------------------\n";
-  frame.procKind = std::string(nameText.substr(kReplicationPrefix.size(), kKindBytes));
+  frame.procKind = LowerCased(nameText.substr(kReplicationPrefix.size(), kKindBytes));
   return frame;
 }
 

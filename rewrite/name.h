@@ -13,8 +13,8 @@ constexpr std::string_view kCreateKeyword = "create procedure ";
 
 // What the scan knows of the procedure being handled.
 struct ProcedureFrame {
-  std::string procName;       // at most 127 bytes of the name as it stands on the create line
-  std::string procKind;       // the three bytes after "sp_ms"
+  std::string procName;       // at most 127 bytes of the name on the create line, lower-cased
+  std::string procKind;       // the three bytes after "sp_ms", lower-cased
   std::string objectHeader;   // "/****** Object:  StoredProcedure [dbo].[ name ] ******/\n \n"
   std::string dropPreamble;   // "IF object_id('dbo.[name]') IS NOT NULL ..." through the dashes
   bool objectCommentFollows = false;  // "/****** object" stands from this procedure on
@@ -39,6 +39,7 @@ struct NameSearches {
 // first blank, tab, CR, "(" or ";". Without such an end on the line it runs to the line end,
 // less anything from its last "]" or, then, its last double quote on. `procName` is its first
 // 127 bytes (up to a zero byte) less a final "]"; the kind is the three bytes after "sp_ms".
+// Both are lower-cased (A-Z), as the script is in the output.
 //
 // Returns false when the create line holds no "sp_ms" or the name is shorter than nine bytes
 // ("sp_ms", a kind and "_"): not a replication procedure. Throws std::out_of_range when the

@@ -50,30 +50,13 @@ class OutputFileBuffer : public std::streambuf {
   OutputFilePtr file_;  // goes first, waiting for a write that may still read a buffer
 };
 
-char LowerCaseByte(char byte) {
-  const unsigned char c = static_cast<unsigned char>(byte);
-  return static_cast<char>(static_cast<unsigned char>(c - 'A') < 26u ? c + 32 : c);
-}
-
-void LowerCaseBytes(char* bytes, std::size_t size) {
-  // Blocks of a fixed size, which the compiler turns into vector code also at -O2.
-  constexpr std::size_t kBlock = 64;
-  std::size_t i = 0;
-  for (; i + kBlock <= size; i += kBlock) {
-    for (std::size_t j = 0; j < kBlock; ++j) bytes[i + j] = LowerCaseByte(bytes[i + j]);
-  }
-  for (; i < size; ++i) bytes[i] = LowerCaseByte(bytes[i]);
-}
-
 }  // namespace
-
-void LowerCaseScript(std::string& scriptText) { LowerCaseBytes(scriptText.data(), scriptText.size()); }
 
 TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
                                  const std::string& outputPath) {
   if (inputPath.empty() || outputPath.empty() || tables.empty()) return TransformOutcome::kNotRun;
   InputFile script;
-  if (!ReadInputFile(inputPath, script, LowerCaseBytes)) return TransformOutcome::kCannotRead;
+  if (!ReadInputFile(inputPath, script)) return TransformOutcome::kCannotRead;
   const std::string_view scriptText = script.Text();
   if (FindText(scriptText, kCreateKeyword) == kNotFound) return TransformOutcome::kNoProcedures;
   std::string error;
@@ -83,6 +66,7 @@ TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityT
   std::ostream chunked(&chunks);
   // An exception leaves the output uncommitted: its temporary file goes, the path is untouched.
   ScanScript(scriptText, tables, chunked);
+  if (InputFileChanged(script)) return TransformOutcome::kCannotRead;  // shortened meanwhile
   if (chunked.fail() || !chunks.Commit()) return TransformOutcome::kCannotWrite;
   return TransformOutcome::kDone;
 }

@@ -1,5 +1,4 @@
-// The transformer's file layer: reads a script whole, lower-cased, has it scanned and
-// rewritten, and writes the result to the output file, which takes the place of the old one
+// The transformer's file layer: reads a script whole, has it scanned and rewritten, and writes the result to the output file, which takes the place of the old one
 // only when it is whole (io/output_file.h). It prints nothing; the caller turns each outcome
 // into the words the administrator sees.
 #pragma once
@@ -11,7 +10,8 @@
 enum class TransformOutcome {
   kNotRun,        // a path or the table set is empty: no file was looked at
   kDone,          // the output holds the whole rewritten script
-  kCannotRead,    // the input cannot be opened or read (a directory, say)
+  kCannotRead,    // the input cannot be opened or read (a directory, say), or became shorter
+                  // while it was read; the output was not touched
   kNoProcedures,  // the input holds no "create procedure "; the output was not touched
   kCannotWrite,   // the output cannot be created, or a write to it failed; a regular file
                   // output was not touched
@@ -25,5 +25,3 @@ enum class TransformOutcome {
 TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
                                  const std::string& outputPath);
 
-// Lower-cases A-Z in place; every other byte is left as it is.
-void LowerCaseScript(std::string& scriptText);

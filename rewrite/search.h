@@ -1,15 +1,35 @@
-// Plain byte searches over the one lower-cased script buffer.
+// Byte searches over the one script buffer, which holds the script as it was read.
+//
+// The rewrites read a script without regard to the case of the letters A-Z (and of no other
+// byte), as if it had been lower-cased: the texts they look for are written in lower case,
+// and an upper-case letter of the script matches its lower-case one.
 //
 // Every text searched here is a view into the same buffer; positions are offsets into the
 // view searched, and a search that finds nothing yields std::string_view::npos.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 constexpr std::size_t kNotFound = std::string_view::npos;
 
-// First occurrence of `needle` in `text`, or kNotFound.
+// A-Z to a-z; every other byte as it is.
+constexpr char LowerCaseByte(char byte) {
+  const auto c = static_cast<unsigned char>(byte);
+  return static_cast<char>(static_cast<unsigned char>(c - 'A') < 26u ? c + ('a' - 'A') : c);
+}
+
+// `text` with A-Z lower-cased.
+std::string LowerCased(std::string_view text);
+
+// Whether `text` starts with `lowerCase` (which has no letters A-Z) when lower-cased.
+bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase);
+
+// Whether `text` is `lowerCase` (which has no letters A-Z) when lower-cased.
+bool EqualsLowerCase(std::string_view text, std::string_view lowerCase);
+
+// First occurrence of `needle`, which has no letters A-Z, in `text` lower-cased, or kNotFound.
 std::size_t FindText(std::string_view text, std::string_view needle);
 
 // A search for one needle in the rest of a script whose answer is kept while it still lies

@@ -337,7 +337,7 @@ class TokenReader {
   }
   std::string_view Text(const Token& token) const { return text_.substr(token.start, token.end - token.start); }
   bool IsWord(const Token& token, std::string_view word) const {
-    return token.kind == TokenKind::kWord && Text(token) == word;
+    return token.kind == TokenKind::kWord && EqualsLowerCase(Text(token), word);
   }
   // The first byte of a string, name or "--" comment holding "/*" or "*/", or of a "*/" in code.
   std::size_t FirstFlaw() const { return flaw_; }
@@ -414,7 +414,7 @@ Token TokenReader::Read() {
   token.start = token.end = pos_;
   if (pos_ == text_.size()) return token;
   const char byte = text_[pos_];
-  const bool nString = byte == 'n' && ByteAt(pos_ + 1) == '\'';
+  const bool nString = LowerCaseByte(byte) == 'n' && ByteAt(pos_ + 1) == '\'';
   if (byte == '\'' || nString) {
     const std::size_t end = QuotedEnd(text_, nString ? pos_ + 1 : pos_, '\'');
     if (end == kNotFound) {
@@ -448,14 +448,15 @@ constexpr std::array<std::string_view, 15> kStatementWords = {
     "insert", "update", "delete", "print", "throw",  "declare",   "while"};
 
 bool StartsStatement(std::string_view word) {
-  return std::find(kStatementWords.begin(), kStatementWords.end(), word) != kStatementWords.end();
+  return std::any_of(kStatementWords.begin(), kStatementWords.end(),
+                     [word](std::string_view statement) { return EqualsLowerCase(word, statement); });
 }
 
 // A word that can stand as a procedure name or a value.
 bool IsPlainWord(TokenReader& reader, const Token& token) {
   if (token.kind != TokenKind::kWord) return false;
   const std::string_view word = reader.Text(token);
-  return word != "end" && word != "else" && !StartsStatement(word);
+  return !EqualsLowerCase(word, "end") && !EqualsLowerCase(word, "else") && !StartsStatement(word);
 }
 
 bool IsVariable(TokenReader& reader, const Token& token) {

@@ -2,8 +2,8 @@
 // ends (GO lines), how far one IF statement reaches, and which text stands in code rather
 // than in a comment, a string or a quoted name.
 //
-// Every text is a view into the one script buffer, lower-cased (A-Z to a-z only); positions
-// are offsets into the view passed, and nothing found is kNotFound. Nothing here copies the
+// Every text is a view into the one script buffer, read without regard to the case of A-Z
+// (search.h); positions are offsets into the view passed, and nothing found is kNotFound. Nothing here copies the
 // script, and every reading is linear in the bytes it looks at.
 //
 // The lexical rules: "--" runs to the end of its line; /* */ nests; a 'string' doubles a

@@ -361,7 +361,6 @@ TEST(RewriteDeleteProcedure, RefusedWriteAtEveryByteLeavesTheStartOfTheOutput) {
       "create procedure [sp_MSdel_dboB]\r\nas\r\ndelete [dbo].[B]\r\nif @@rowcount = 0\r\n"
       "\texec sp_MSreplraiserror 20598\r\nGO\r\n"
       "create procedure [sp_MSdel_dboC]\nas\ndelete [dbo].[C]\nif @@rowcount = 0\n\texec sp_MSreplraiserror 20598\nend";
-  LowerCaseScript(script);
   std::ostringstream whole;
   ScanScript(script, {"placeholder"}, whole);
   const std::string full = whole.str();

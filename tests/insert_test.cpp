@@ -432,7 +432,6 @@ TEST(InsertRewrite, FailedStreamStopsTheScan) {
       kCcsStatement + kCcsTail +
       InsertProcedure("[sp_MSins_dboOrders]", "insert into [dbo].[]([OrderId]) values (@c1)") +
       "create procedure [sp_MSins_dboItems]\nas\nbegin\ninsert into items values (1)\nend\nGO";
-  LowerCaseScript(script);
   std::ostringstream whole;
   ScanScript(script, {"customers"}, whole);
   const std::string full = whole.str();

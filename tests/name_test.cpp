@@ -12,7 +12,7 @@ namespace {
 
 struct NameCase {
   std::string label;
-  std::string createLine;  // after "create procedure ", as written (the cut sees it lower-cased)
+  std::string createLine;  // after "create procedure ", as written
   std::string procName;    // empty: not a replication procedure
   std::string procKind;
 };
@@ -23,8 +23,7 @@ class NameCut : public testing::TestWithParam<NameCase> {};
 
 TEST_P(NameCut, CutsNameKindAndFraming) {
   const NameCase& c = GetParam();
-  std::string script = "create procedure " + c.createLine + "\r\nas\r\nupdate t set c = 1\r\ngo\r\n";
-  LowerCaseScript(script);
+  const std::string script = "create procedure " + c.createLine + "\r\nas\r\nupdate t set c = 1\r\ngo\r\n";
   ProcedureFrame frame;
   if (c.procName.empty()) {
     EXPECT_FALSE(CutProcedureName(script, frame));

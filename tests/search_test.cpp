@@ -8,7 +8,16 @@
 
 namespace {
 
-TEST(FindText, FindsTheFirstOccurrenceLikeStringFind) {
+// The oracle: std::string's find in the text with A-Z lower-cased.
+std::size_t FindInLowerCased(const std::string& text, const std::string& needle) {
+  std::string lower = text;
+  for (char& byte : lower) {
+    if (byte >= 'A' && byte <= 'Z') byte = static_cast<char>(byte - 'A' + 'a');
+  }
+  return lower.find(needle);
+}
+
+TEST(FindText, FindsTheFirstOccurrenceInTheLowerCasedText) {
   const struct {
     std::string text;
     std::string needle;
@@ -27,26 +36,35 @@ TEST(FindText, FindsTheFirstOccurrenceLikeStringFind) {
       {std::string("a\0b\0c", 5), std::string("\0c", 2)},
       {"categoryid", "gory"},
       {"no match here", "procedure"},
+      {"CREATE PROCEDURE [x]", "create procedure "},  // either case, or both
+      {"Create Procedure [x]", "create procedure "},
+      {"x\nGo\r\n", "go"},
+      {"IF @@ROWCOUNT = 0", "if @@rowcount = 0"},
+      {"\xc9 \xe9 c", "\xe9 c"},    // only A-Z have two cases
+      {"@[` {", "` {"},             // the bytes that differ from @ and [ in the case bit alone
+      {"[X] `x`", "`x`"},
+      {"SET", "s"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FindText(c.text, c.needle), std::string_view(c.text).find(c.needle))
+    EXPECT_EQ(FindText(c.text, c.needle), FindInLowerCased(c.text, c.needle))
         << testing::PrintToString(c.text) << " / " << testing::PrintToString(c.needle);
   }
 }
 
 // Random texts over a small alphabet, so that candidates of every needle byte are frequent:
-// needles of rare bytes ("9", "58") and of frequent ones only ("go", CR LF), in texts long
-// enough to be searched block by block.
-TEST(FindText, AgreesWithStringFindOnRandomTexts) {
+// needles of rare bytes ("9", "58"), of frequent ones only ("go", CR LF) and of letters in
+// texts of both cases, in texts long enough to be searched block by block.
+TEST(FindText, AgreesWithFindInTheLowerCasedTextOnRandomTexts) {
   std::minstd_rand random(11);
-  const std::string alphabet = "go \r\n20598u";
+  const std::string needleBytes = "go \r\n20598u`{";
+  const std::string textBytes = needleBytes + "GOU@[";
   for (int round = 0; round < 20000; ++round) {
     std::string text, needle;
     const int textLength = static_cast<int>(random() % 300);
     const int needleLength = 1 + static_cast<int>(random() % 5);
-    for (int i = 0; i < textLength; ++i) text += alphabet[random() % alphabet.size()];
-    for (int i = 0; i < needleLength; ++i) needle += alphabet[random() % alphabet.size()];
-    ASSERT_EQ(FindText(text, needle), std::string_view(text).find(needle))
+    for (int i = 0; i < textLength; ++i) text += textBytes[random() % textBytes.size()];
+    for (int i = 0; i < needleLength; ++i) needle += needleBytes[random() % needleBytes.size()];
+    ASSERT_EQ(FindText(text, needle), FindInLowerCased(text, needle))
         << testing::PrintToString(text) << " / " << testing::PrintToString(needle);
   }
 }

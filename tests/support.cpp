@@ -92,8 +92,7 @@ ProcedureFrame FrameForRewrite(std::string_view procedure) {
   return frame;
 }
 
-std::string Transform(std::string script, const NoIdentityTableSet& tables) {
-  LowerCaseScript(script);
+std::string Transform(const std::string& script, const NoIdentityTableSet& tables) {
   std::ostringstream out;
   ScanScript(script, tables, out);
   return out.str();

@@ -38,14 +38,14 @@ std::string ExpectedPreamble(const std::string& procName);
 // Both, the header first.
 std::string ExpectedFraming(const std::string& procName);
 
-// What the scan hands a rewrite for the procedure at the start of `procedure` (lower case,
-// from "create procedure " on): the name cut, whether an object comment follows, and the GO
+// What the scan hands a rewrite for the procedure at the start of `procedure` (from
+// "create procedure " on): the name cut, whether an object comment follows, and the GO
 // position, that of its first GO line or, without one, the text's size. Fails the test when
 // the create line names no replication procedure.
 ProcedureFrame FrameForRewrite(std::string_view procedure);
 
-// Lower-cases `script` and scans it as the program does; returns what was written.
-std::string Transform(std::string script, const NoIdentityTableSet& tables = {"placeholder"});
+// Scans `script` as the program does; returns what was written.
+std::string Transform(const std::string& script, const NoIdentityTableSet& tables = {"placeholder"});
 
 // A stream buffer that accepts `capacity` bytes and then fails, as a full disk does.
 class LimitedBuffer : public std::streambuf {
@@ -62,7 +62,7 @@ class LimitedBuffer : public std::streambuf {
   std::string bytes_;
 };
 
-// Scans `script` (lower case) into a stream that fails after each number of bytes up to the
+// Scans `script` into a stream that fails after each number of bytes up to the
 // size of `full`, the whole output: every scan must end quietly with the stream failed and
 // holding exactly the first bytes of `full`.
 void ExpectEveryFailedWriteStopsTheScan(const std::string& script, const NoIdentityTableSet& tables,
