@@ -22,6 +22,7 @@ std::size_t CollapsibleTail(std::string_view written) {
 }
 
 constexpr std::string_view kBlankLine = "\r\n\r\n";
+const Needle kBlankLineRun(kBlankLine);
 
 // Writes `bytes` with A-Z lower-cased, through a buffer small enough to stay in the cache.
 void WriteLowerCased(std::ostream& out, std::string_view bytes) {
@@ -102,12 +103,12 @@ bool WritePiece(std::ostream& out, std::string_view piece, bool lowerCase) {
   if (out.fail()) return false;
   PieceOutput output(out, lowerCase);
   std::size_t from = 0;  // the bytes before it are in `output`
-  for (std::size_t run = FindText(piece, kBlankLine); run != kNotFound;) {
+  for (std::size_t run = FindText(piece, kBlankLineRun); run != kNotFound;) {
     const std::size_t runEnd = run + kBlankLine.size() - 1;  // its LF
     output.Append(piece.substr(from, runEnd - from));
     output.AppendRunEnd();
     from = runEnd + 1;
-    const std::size_t next = FindText(piece.substr(run + 1), kBlankLine);  // runs may overlap
+    const std::size_t next = FindText(piece.substr(run + 1), kBlankLineRun);  // runs may overlap
     run = next == kNotFound ? kNotFound : run + 1 + next;
   }
   output.Finish(piece.substr(from));

@@ -4,7 +4,8 @@
 
 namespace {
 
-constexpr std::string_view kErrorNumber = "20598";
+const Needle kRowcountTest("if @@rowcount = 0");
+const Needle kErrorNumber("20598");
 constexpr std::string_view kOpeningMarker = "/*-D- ";
 constexpr std::string_view kClosingText = " -D-*/\n \n ";
 
@@ -28,10 +29,9 @@ std::size_t CommentedLength(std::string_view fromTest) {
 
 }  // namespace
 
-ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       DeleteSearches& searches) {
-  const std::size_t test = searches.rowcountTest.In(cursor.rest);
-  if (test >= frame.goPos) return CopyThroughGo(cursor, frame.goPos);
+ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFrame& frame) {
+  const std::size_t test = FindBefore(cursor.rest, kRowcountTest, frame.goPos);
+  if (test == kNotFound) return CopyThroughGo(cursor, frame.goPos);
   const std::size_t length = CommentedLength(cursor.rest.substr(test, frame.goPos - test));
   if (length == kNotFound) return CopyThroughGo(cursor, frame.goPos);
   if (!WriteFraming(cursor, frame) || !WriteWithMarker(cursor, test, kOpeningMarker) ||

@@ -13,13 +13,7 @@
 
 #include "rewrite/cursor.h"
 
-// The delete rewrite's searches, whose answers are kept from one procedure to the next.
-struct DeleteSearches {
-  ForwardSearch rowcountTest{"if @@rowcount = 0"};
-};
-
 // Rewrites the delete procedure at the start of cursor.rest, which begins with
 // "create procedure " and ends at frame.goPos. Ends with kNextProcedure once the procedure is
 // written through its GO line, or with kStop when a write is refused.
-ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       DeleteSearches& searches);
+ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFrame& frame);

@@ -8,8 +8,11 @@ namespace {
 
 constexpr std::string_view kInsert = "insert";
 constexpr std::string_view kInto = "into";
-constexpr std::string_view kLineEnd = "\nend";  // the line feed before the procedure's "end"
+const Needle kBegin("begin");
+const Needle kInsertNeedle(kInsert);
+const Needle kLineEnd("\nend");  // the line feed before the procedure's "end"
 constexpr std::string_view kIdentityInsert = "set identity_insert ";
+const Needle kIdentitySwitch(kIdentityInsert);
 constexpr std::string_view kProcedureEnd = "end\ngo\n";
 constexpr std::string_view kDefaultOwner = "dbo";
 constexpr std::size_t kMostNameParts = 3;  // database, owner, table
@@ -93,8 +96,8 @@ struct InsertStatement {
 // between has a readable target. The concurrent-snapshot form has a "\nend" (of its update
 // branch) before "insert"; its statement then ends at the first "\nend" after "insert".
 bool FindInsertStatement(std::string_view procedure, InsertStatement& statement) {
-  const std::size_t beginPos = FindText(procedure, "begin");
-  statement.insertPos = FindText(procedure, kInsert);
+  const std::size_t beginPos = FindText(procedure, kBegin);
+  statement.insertPos = FindText(procedure, kInsertNeedle);
   if (beginPos == kNotFound || statement.insertPos == kNotFound || beginPos > statement.insertPos) {
     return false;
   }
@@ -142,13 +145,13 @@ bool ReadInsertTarget(std::string_view statement, InsertTarget& target) {
 }
 
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       const NoIdentityTableSet& tables, InsertSearches& searches) {
+                                       const NoIdentityTableSet& tables) {
   if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
   // A procedure that already switches is left as it is: the text from the switch on reaches
   // the output with the text before the next procedure.
-  const std::size_t identityPos = searches.identityInsert.In(cursor.rest);
-  if (identityPos < frame.goPos) {
+  const std::size_t identityPos = FindBefore(cursor.rest, kIdentitySwitch, frame.goPos);
+  if (identityPos != kNotFound) {
     return NextUnlessRefused(WriteAndAdvance(cursor, identityPos));
   }
 

@@ -9,11 +9,6 @@
 // Lower-case names of the tables that have no identity column, ordered byte-wise.
 using NoIdentityTableSet = std::set<std::string>;
 
-// The insert rewrite's searches, whose answers are kept from one procedure to the next.
-struct InsertSearches {
-  ForwardSearch identityInsert{"set identity_insert "};
-};
-
 // The table an insert statement writes to, read from the text that starts with "insert":
 // blanks (line ends included), an optional word "into", then a name of one to three parts,
 // each [bracketed], "quoted" or bare, joined by ".". Both names are lower-cased (A-Z).
@@ -45,4 +40,4 @@ bool ReadInsertTarget(std::string_view statement, InsertTarget& target);
 // - otherwise the procedure unchanged through its GO line.
 // Ends with kNextProcedure, or kStop when a write is refused.
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       const NoIdentityTableSet& tables, InsertSearches& searches);
+                                       const NoIdentityTableSet& tables);

@@ -15,27 +15,23 @@ struct ScanSearches {
   explicit ScanSearches(std::string_view script) : createKeyword(script, kCreateKeyword) {}
 
   CodeSearch createKeyword;
-  ForwardSearch goLine;
   ForwardSearch objectComment{"/****** object"};
   NameSearches name;
-  DeleteSearches deletes;
-  InsertSearches inserts;
-  UpdateSearches updates;
 };
 
 // Hands the procedure at the start of the rest to the rewrite for its kind. A procedure that is
 // not a replication procedure, or of another kind, is copied unchanged through its GO line.
 ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& tables,
                                 ScanSearches& searches) {
-  const std::size_t goLine = searches.goLine.In(cursor.rest, FindGoLine);
+  const std::size_t goLine = searches.createKeyword.GoLineIn(cursor.rest);
   const std::size_t goPos = goLine == kNotFound ? cursor.rest.size() : goLine;
   ProcedureFrame frame;
   if (!CutProcedureName(cursor.rest, searches.name, frame)) return CopyThroughGo(cursor, goPos);
   frame.goPos = goPos;
   frame.objectCommentFollows = searches.objectComment.In(cursor.rest) != kNotFound;
-  if (frame.procKind == "del") return RewriteDeleteProcedure(cursor, frame, searches.deletes);
-  if (frame.procKind == "ins") return RewriteInsertProcedure(cursor, frame, tables, searches.inserts);
-  if (frame.procKind == "upd") return RewriteUpdateProcedure(cursor, frame, searches.updates);
+  if (frame.procKind == "del") return RewriteDeleteProcedure(cursor, frame);
+  if (frame.procKind == "ins") return RewriteInsertProcedure(cursor, frame, tables);
+  if (frame.procKind == "upd") return RewriteUpdateProcedure(cursor, frame);
   return CopyThroughGo(cursor, goPos);
 }
 

@@ -29,8 +29,33 @@ bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase);
 // Whether `text` is `lowerCase` (which has no letters A-Z) when lower-cased.
 bool EqualsLowerCase(std::string_view text, std::string_view lowerCase);
 
-// First occurrence of `needle`, which has no letters A-Z, in `text` lower-cased, or kNotFound.
-std::size_t FindText(std::string_view text, std::string_view needle);
+// A text to look for, in lower case (it has no letters A-Z), with what a search needs to know
+// of it worked out once: the needles that a scan looks for in every procedure are made once.
+class Needle {
+ public:
+  Needle(std::string_view text);  // NOLINT: a text is a needle
+  Needle(const char* text) : Needle(std::string_view(text)) {}
+  Needle(const std::string& text) : Needle(std::string_view(text)) {}
+
+  std::string_view Text() const { return text_; }
+
+ private:
+  friend std::size_t FindText(std::string_view text, const Needle& needle);
+
+  std::string_view text_;
+  std::size_t rareByte_ = 0;   // the offset memchr looks for, or kNotFound: a prefix search
+  std::size_t checkByte_ = 0;  // the offset tested next, when memchr is used
+  std::size_t prefixBytes_ = 0;
+  unsigned char prefix_[4] = {};
+  unsigned char fold_[4] = {};  // 0x20 for a letter: (byte | fold) matches both cases
+};
+
+// First occurrence of `needle` in `text` lower-cased, or kNotFound.
+std::size_t FindText(std::string_view text, const Needle& needle);
+
+// The same, for an occurrence that starts before `limit`: kNotFound when none does. Only the
+// bytes that such an occurrence may take are looked at.
+std::size_t FindBefore(std::string_view text, const Needle& needle, std::size_t limit);
 
 // A search for one needle in the rest of a script whose answer is kept while it still lies
 // ahead. Successive calls must pass views that end where the script ends and start no earlier
@@ -38,38 +63,13 @@ std::size_t FindText(std::string_view text, std::string_view needle);
 // procedures ask for the same text. A call with a view that starts earlier searches afresh.
 class ForwardSearch {
  public:
-  // Finds the first match in a view, or kNotFound. A match must not depend on where the view
-  // starts, as long as it starts at or before the match.
-  using Finder = std::size_t (*)(std::string_view rest);
-
-  ForwardSearch() = default;  // for a search that passes its own Finder
-  explicit ForwardSearch(std::string_view needle) : needle_(needle) {}
+  explicit ForwardSearch(const Needle& needle) : needle_(needle) {}
 
   // First occurrence of the needle in `rest`, or kNotFound.
   std::size_t In(std::string_view rest);
-  // First match of `find` in `rest`, kept in the same way.
-  std::size_t In(std::string_view rest, Finder find);
 
  private:
-  std::string_view needle_;
+  Needle needle_;
   const char* searchedFrom_ = nullptr;  // start of the view last searched
   const char* match_ = nullptr;         // its first match; nullptr when there was none
-};
-
-// The mirror image of ForwardSearch: the last match in a view, kept while successive views end
-// at the same place and start no earlier than the previous one. A view that ends elsewhere or
-// starts earlier is searched afresh.
-class BackwardSearch {
- public:
-  // Finds the start of the last match in a view, or kNotFound. A match must not depend on where
-  // the view starts, as long as it starts at or before the match.
-  using Finder = std::size_t (*)(std::string_view text);
-
-  // Last match of `findLast` in `text`, or kNotFound.
-  std::size_t In(std::string_view text, Finder findLast);
-
- private:
-  const char* searchedFrom_ = nullptr;  // start of the view last searched
-  const char* searchedTo_ = nullptr;    // its end
-  const char* match_ = nullptr;         // its last match; nullptr when there was none
 };

@@ -24,11 +24,13 @@ bool IsGoLineAt(std::string_view script, std::size_t go) {
   return end == script.size() || script[end] == '\n';
 }
 
+const Needle kGoLetters(kGo);
+
 // The letters of the first GO line of `script` that stand at or after `from`, or kNotFound.
 // Line starts are those of the whole script, so the answer does not depend on `from`.
 std::size_t GoLineAfter(std::string_view script, std::size_t from) {
   while (from < script.size()) {
-    const std::size_t go = FindText(script.substr(from), kGo);
+    const std::size_t go = FindText(script.substr(from), kGoLetters);
     if (go == kNotFound) return kNotFound;
     if (IsGoLineAt(script, from + go)) return from + go;
     from += go + 1;
@@ -121,12 +123,20 @@ void CodeSearch::Restart() {
   needleFrom_ = kNotFound;
 }
 
-std::size_t CodeSearch::NextGoLine() {
-  if (goFrom_ == kNotFound || pos_ < goFrom_ || (goLine_ != kNotFound && goLine_ < pos_)) {
-    goFrom_ = pos_;
-    goLine_ = GoLineAfter(script_, pos_);
+std::size_t CodeSearch::GoLineFrom(std::size_t from) {
+  if (goFrom_ == kNotFound || from < goFrom_ || (goLine_ != kNotFound && goLine_ < from)) {
+    goFrom_ = from;
+    goLine_ = GoLineAfter(script_, from);
   }
   return goLine_;
+}
+
+std::size_t CodeSearch::NextGoLine() { return GoLineFrom(pos_); }
+
+std::size_t CodeSearch::GoLineIn(std::string_view rest) {
+  const auto from = static_cast<std::size_t>(rest.data() - script_.data());
+  const std::size_t go = GoLineFrom(from);
+  return go == kNotFound ? kNotFound : go - from;
 }
 
 void CodeSearch::SkipGoLines(std::size_t limit) {
@@ -253,7 +263,7 @@ std::size_t CodeSearch::In(std::string_view rest) {
     }
     ReadOpener(at);
   }
-  if (pos_ + needle_.size() > from + rest.size()) return kNotFound;
+  if (pos_ + needle_.Text().size() > from + rest.size()) return kNotFound;
   return pos_ - from;
 }
 

@@ -24,9 +24,9 @@ constexpr std::string_view kGo = "go";
 // line feed and ends at a line feed or at the end of `text`. "go" inside a word (category,
 // cargo, logon) is ordinary text.
 //
-// The start of `text` counts as a line start. Kept across views (ForwardSearch::Finder), the
-// answer holds for views that start at a line start, or whose text up to their first line feed
-// is not a GO line by itself (views from "create procedure " on).
+// The start of `text` counts as a line start. The answer is that of a search in a longer text
+// for views that start at a line start, or whose text up to their first line feed is not a GO
+// line by itself (views from "create procedure " on).
 std::size_t FindGoLine(std::string_view text);
 
 // How far the IF statement at the start of a text reaches.
@@ -103,18 +103,24 @@ class CodeSearch {
   // the reader start again from the script's first byte.
   std::size_t In(std::string_view rest);
 
+  // The letters of the first GO line in `rest`, a view of the script that starts where In()
+  // found the needle, or later (FindGoLine(rest) there, as the needle's line is no GO line);
+  // kNotFound when none follows. The GO lines that In() found are not searched again.
+  std::size_t GoLineIn(std::string_view rest);
+
  private:
   void Restart();
   void ReadTo(std::size_t offset);  // reads every construct that starts before `offset`
   void ReadOpenConstruct();         // reads on in a comment, string or name
   void ReadOpener(std::size_t at);  // reads the byte at `at` in code, which may open one
   std::size_t FindOpener(std::size_t from, std::size_t to);  // the first opener, or `to`
-  std::size_t NextGoLine();             // the letters of the next GO line at or after pos_
+  std::size_t GoLineFrom(std::size_t from);  // the letters of the first GO line at or after
+  std::size_t NextGoLine();                  // ... pos_
   void SkipGoLines(std::size_t limit);  // moves past the last GO line that ends by `limit`
   std::size_t NextNeedle();             // the next occurrence at or after pos_, in any state
 
   std::string_view script_;
-  std::string_view needle_;
+  Needle needle_;
   std::size_t pos_ = 0;  // the bytes before it have been read
   LexicalState state_ = LexicalState::kCode;
   std::size_t depth_ = 0;  // of nested block comments

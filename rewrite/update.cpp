@@ -2,15 +2,18 @@
 
 namespace {
 
-constexpr std::string_view kUpdate = "update";
+const Needle kUpdate("update");
+const Needle kIfSubstring("if substring");
+const Needle kRowcount("@@rowcount");
+const Needle kBegin("begin");
 
 // Where the kept block of the "if substring" form starts in `procedure`: the first "begin"
 // after the first update (at updatePos) when a "@@rowcount" comes before it; kNotFound
 // otherwise.
 std::size_t FindKeptBlock(std::string_view procedure, std::size_t updatePos) {
   const std::string_view fromUpdate = procedure.substr(updatePos);
-  const std::size_t rowcountPos = FindText(fromUpdate, "@@rowcount");
-  const std::size_t beginPos = FindText(fromUpdate, "begin");
+  const std::size_t rowcountPos = FindText(fromUpdate, kRowcount);
+  const std::size_t beginPos = FindText(fromUpdate, kBegin);
   if (rowcountPos == kNotFound || beginPos == kNotFound || beginPos <= rowcountPos) return kNotFound;
   return updatePos + beginPos;
 }
@@ -29,13 +32,11 @@ ProcedureEnding RewriteIfSubstringForm(ScriptCursor& cursor, std::size_t goPos,
 
 }  // namespace
 
-ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       UpdateSearches& searches) {
+ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFrame& frame) {
   if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
   const std::size_t updatePos = FindText(cursor.rest.substr(0, frame.goPos), kUpdate);
-  // "if substring" usually stands far ahead or nowhere, so its answer is kept across procedures.
-  const std::size_t substringPos = searches.ifSubstring.In(cursor.rest);
+  const std::size_t substringPos = FindBefore(cursor.rest, kIfSubstring, frame.goPos);
   if (updatePos == kNotFound) return CopyThroughGo(cursor, frame.goPos);
   if (substringPos < updatePos) return RewriteIfSubstringForm(cursor, frame.goPos, substringPos, updatePos);
   if (substringPos < frame.goPos) return CopyThroughGo(cursor, frame.goPos);

@@ -9,16 +9,10 @@
 
 #include "rewrite/cursor.h"
 
-// The update rewrite's searches, whose answers are kept from one procedure to the next.
-struct UpdateSearches {
-  ForwardSearch ifSubstring{"if substring"};
-};
-
 // Rewrites the update procedure at the start of cursor.rest, which begins with
 // "create procedure " and ends at frame.goPos. Leaves the rest at the letters of the GO line
 // (the scan writes them with the text that follows) and ends with kNextProcedure. A procedure
 // without "update", with "if substring" after it, or in the first form without "@@rowcount"
 // followed by "begin" after its first "update", is copied unchanged through its GO line after
 // the framing. Ends with kStop when a write is refused.
-ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       UpdateSearches& searches);
+ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFrame& frame);

@@ -333,8 +333,7 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
     std::ostream out(&buffer);
     const ProcedureFrame frame = FrameForRewrite(*limit.script);
     ScriptCursor cursor{*limit.script, out};
-    DeleteSearches searches;
-    EXPECT_EQ(RewriteDeleteProcedure(cursor, frame, searches), limit.ending);
+    EXPECT_EQ(RewriteDeleteProcedure(cursor, frame), limit.ending);
     const std::string& full = limit.script == &rewritten ? output : unchanged.substr(0, unchanged.size() - 1);
     EXPECT_EQ(buffer.bytes(), full.substr(0, limit.bytes));
     if (limit.ending == ProcedureEnding::kNextProcedure) {
@@ -347,8 +346,7 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
   failed.setstate(std::ios::badbit);
   const ProcedureFrame frame = FrameForRewrite(unchanged);
   ScriptCursor cursor{unchanged, failed};
-  DeleteSearches searches;
-  EXPECT_EQ(RewriteDeleteProcedure(cursor, frame, searches), ProcedureEnding::kStop);
+  EXPECT_EQ(RewriteDeleteProcedure(cursor, frame), ProcedureEnding::kStop);
   EXPECT_EQ(failed.str(), "");
 }
 

@@ -234,8 +234,7 @@ TEST(RewriteUpdateProcedure, RefusedWriteStops) {
     std::ostream out(&buffer);
     ScriptCursor cursor{c.script, out};
     const ProcedureFrame frame = FrameForRewrite(c.script);
-    UpdateSearches searches;
-    EXPECT_EQ(RewriteUpdateProcedure(cursor, frame, searches), c.ending) << c.label;
+    EXPECT_EQ(RewriteUpdateProcedure(cursor, frame), c.ending) << c.label;
     if (c.ending == ProcedureEnding::kNextProcedure) {
       EXPECT_EQ(cursor.rest, c.restAfter) << c.label;
     }
