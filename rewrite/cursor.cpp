@@ -22,7 +22,8 @@ std::size_t CollapsibleTail(std::string_view written) {
 }
 
 constexpr std::string_view kBlankLine = "\r\n\r\n";
-const Needle kBlankLineRun(kBlankLine);
+// Looked for by its LF CR, which only a blank line has, where CR LF ends every line.
+const Needle kBlankLineRun(kBlankLine, 1, 2);
 
 // Writes `bytes` with A-Z lower-cased, through a buffer small enough to stay in the cache.
 void WriteLowerCased(std::ostream& out, std::string_view bytes) {

@@ -56,46 +56,52 @@ std::size_t FindByRareByte(std::string_view text, std::string_view needle, std::
 
 constexpr std::size_t kBlock = 64;
 
-// Whether a position of the block starts with the prefix. A fixed count of positions and
-// bytes, which the compiler turns into vector code also at -O2.
+// Whether the window stands at a position of the block. A fixed count of positions and bytes,
+// which the compiler turns into vector code also at -O2.
 template <std::size_t K>
-bool BlockHasPrefix(const unsigned char* block, const unsigned char* prefix, const unsigned char* fold) {
+bool BlockHasWindow(const unsigned char* block, const unsigned char* window, const unsigned char* fold) {
   unsigned char any = 0;
   for (std::size_t i = 0; i < kBlock; ++i) {
     unsigned char all = 1;
-    for (std::size_t k = 0; k < K; ++k) all &= static_cast<unsigned char>((block[i + k] | fold[k]) == prefix[k]);
+    for (std::size_t k = 0; k < K; ++k) all &= static_cast<unsigned char>((block[i + k] | fold[k]) == window[k]);
     any |= all;
   }
   return any != 0;
 }
 
 template <std::size_t K>
-bool HasPrefixAt(const unsigned char* at, const unsigned char* prefix, const unsigned char* fold) {
+bool HasWindowAt(const unsigned char* at, const unsigned char* window, const unsigned char* fold) {
   for (std::size_t k = 0; k < K; ++k) {
-    if ((at[k] | fold[k]) != prefix[k]) return false;
+    if ((at[k] | fold[k]) != window[k]) return false;
   }
   return true;
 }
 
 // For needles of letters and frequent bytes (CR LF CR LF, "go", "\nend"), where memchr would
-// stop on every line or cannot look for both cases: blocks are tested for the needle's first K
-// bytes at every position at once, and only a block that has them is looked at position by
-// position.
+// stop on every line or cannot look for both cases: blocks of candidate positions are tested
+// for the needle's window of K bytes at once, and only a block that has it is looked at
+// position by position.
 template <std::size_t K>
-std::size_t FindByPrefix(std::string_view text, std::string_view needle, const unsigned char* prefix,
-                         const unsigned char* fold) {
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+std::size_t FindByWindow(std::string_view text, std::string_view needle, std::size_t windowAt,
+                         const unsigned char* window, const unsigned char* fold) {
+  const auto* const windows = reinterpret_cast<const unsigned char*>(text.data()) + windowAt;  // by candidate
   const std::size_t starts = text.size() - needle.size() + 1;
   auto matchesAt = [&](std::size_t start) {
-    return HasPrefixAt<K>(bytes + start, prefix, fold) && MatchesAt(text.data() + start, needle);
+    return HasWindowAt<K>(windows + start, window, fold) && MatchesAt(text.data() + start, needle);
   };
   std::size_t start = 0;
   for (; start + kBlock <= starts; start += kBlock) {
-    if (!BlockHasPrefix<K>(bytes + start, prefix, fold)) continue;
+    if (!BlockHasWindow<K>(windows + start, window, fold)) continue;
     for (std::size_t i = start; i < start + kBlock; ++i) {
       if (matchesAt(i)) return i;
     }
   }
+  if (start == starts) return kNotFound;
+  // Fewer positions than a block are left: their windows' bytes are tested as a block of their
+  // own, padded with zeros, so that nothing past the text is read.
+  unsigned char last[kBlock + K - 1] = {};
+  std::memcpy(last, windows + start, starts - start + K - 1);
+  if (!BlockHasWindow<K>(last, window, fold)) return kNotFound;
   for (; start < starts; ++start) {
     if (matchesAt(start)) return start;
   }
@@ -118,9 +124,9 @@ bool EqualsLowerCase(std::string_view text, std::string_view lowerCase) {
   return text.size() == lowerCase.size() && MatchesAt(text.data(), lowerCase);
 }
 
-Needle::Needle(std::string_view text) : text_(text) {
+Needle::Needle(std::string_view text, std::size_t windowAt, std::size_t windowBytes) : text_(text) {
   // memchr over the rarest byte that is not a letter, when it is rare enough; otherwise blocks
-  // are tested for the first bytes.
+  // are tested for the window.
   rareByte_ = kNotFound;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (!IsLetter(text[i]) && (rareByte_ == kNotFound || Rarity(text[i]) > Rarity(text[rareByte_]))) rareByte_ = i;
@@ -130,10 +136,11 @@ Needle::Needle(std::string_view text) : text_(text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (i != rareByte_ && Rarity(text[i]) > Rarity(text[checkByte_])) checkByte_ = i;
   }
-  prefixBytes_ = std::min<std::size_t>(text.size(), std::size(prefix_));
-  for (std::size_t k = 0; k < prefixBytes_; ++k) {
-    prefix_[k] = static_cast<unsigned char>(text[k]);
-    fold_[k] = IsLetter(text[k]) ? 0x20 : 0;
+  windowAt_ = std::min(windowAt, text.size());
+  windowBytes_ = std::min({windowBytes, kWindowBytes, text.size() - windowAt_});
+  for (std::size_t k = 0; k < windowBytes_; ++k) {
+    window_[k] = static_cast<unsigned char>(text[windowAt_ + k]);
+    fold_[k] = IsLetter(text[windowAt_ + k]) ? 0x20 : 0;
   }
 }
 
@@ -142,15 +149,16 @@ std::size_t FindText(std::string_view text, const Needle& needle) {
   if (bytes.empty()) return 0;
   if (bytes.size() > text.size()) return kNotFound;
   if (needle.rareByte_ != kNotFound) return FindByRareByte(text, bytes, needle.rareByte_, needle.checkByte_);
-  switch (needle.prefixBytes_) {
+  const std::size_t at = needle.windowAt_;
+  switch (needle.windowBytes_) {
     case 1:
-      return FindByPrefix<1>(text, bytes, needle.prefix_, needle.fold_);
+      return FindByWindow<1>(text, bytes, at, needle.window_, needle.fold_);
     case 2:
-      return FindByPrefix<2>(text, bytes, needle.prefix_, needle.fold_);
+      return FindByWindow<2>(text, bytes, at, needle.window_, needle.fold_);
     case 3:
-      return FindByPrefix<3>(text, bytes, needle.prefix_, needle.fold_);
+      return FindByWindow<3>(text, bytes, at, needle.window_, needle.fold_);
     default:
-      return FindByPrefix<4>(text, bytes, needle.prefix_, needle.fold_);
+      return FindByWindow<4>(text, bytes, at, needle.window_, needle.fold_);
   }
 }
 

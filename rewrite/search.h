@@ -31,23 +31,31 @@ bool EqualsLowerCase(std::string_view text, std::string_view lowerCase);
 
 // A text to look for, in lower case (it has no letters A-Z), with what a search needs to know
 // of it worked out once: the needles that a scan looks for in every procedure are made once.
+//
+// A needle whose bytes are all letters or frequent in scripts is looked for a block of
+// positions at a time, by a window of up to four of its bytes: its first ones, or those that
+// the caller knows to be rarer together.
 class Needle {
  public:
-  Needle(std::string_view text);  // NOLINT: a text is a needle
+  Needle(std::string_view text) : Needle(text, 0, kWindowBytes) {}  // NOLINT: a text is a needle
   Needle(const char* text) : Needle(std::string_view(text)) {}
   Needle(const std::string& text) : Needle(std::string_view(text)) {}
+  // With the window at `windowAt`, of `windowBytes` bytes (at most four, within the text).
+  Needle(std::string_view text, std::size_t windowAt, std::size_t windowBytes);
 
   std::string_view Text() const { return text_; }
 
  private:
+  static constexpr std::size_t kWindowBytes = 4;
   friend std::size_t FindText(std::string_view text, const Needle& needle);
 
   std::string_view text_;
-  std::size_t rareByte_ = 0;   // the offset memchr looks for, or kNotFound: a prefix search
+  std::size_t rareByte_ = 0;   // the offset memchr looks for, or kNotFound: a window search
   std::size_t checkByte_ = 0;  // the offset tested next, when memchr is used
-  std::size_t prefixBytes_ = 0;
-  unsigned char prefix_[4] = {};
-  unsigned char fold_[4] = {};  // 0x20 for a letter: (byte | fold) matches both cases
+  std::size_t windowAt_ = 0;
+  std::size_t windowBytes_ = 0;
+  unsigned char window_[kWindowBytes] = {};
+  unsigned char fold_[kWindowBytes] = {};  // 0x20 for a letter: (byte | fold) matches both cases
 };
 
 // First occurrence of `needle` in `text` lower-cased, or kNotFound.

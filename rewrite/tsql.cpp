@@ -147,14 +147,16 @@ void CodeSearch::SkipGoLines(std::size_t limit) {
   }
 }
 
-std::size_t CodeSearch::NextNeedle() {
-  if (needleFrom_ == kNotFound || pos_ < needleFrom_ || (needleAt_ != kNotFound && needleAt_ < pos_)) {
-    needleFrom_ = pos_;
-    const std::size_t found = FindText(script_.substr(pos_), needle_);
-    needleAt_ = found == kNotFound ? kNotFound : pos_ + found;
+std::size_t CodeSearch::NeedleFrom(std::size_t from) {
+  if (needleFrom_ == kNotFound || from < needleFrom_ || (needleAt_ != kNotFound && needleAt_ < from)) {
+    needleFrom_ = from;
+    const std::size_t found = FindText(script_.substr(from), needle_);
+    needleAt_ = found == kNotFound ? kNotFound : from + found;
   }
   return needleAt_;
 }
+
+std::size_t CodeSearch::NextNeedle() { return NeedleFrom(pos_); }
 
 std::size_t CodeSearch::FindOpener(std::size_t from, std::size_t to) {
   const auto* const bytes = reinterpret_cast<const unsigned char*>(script_.data());
@@ -246,6 +248,10 @@ std::size_t CodeSearch::In(std::string_view rest) {
   const auto from = static_cast<std::size_t>(rest.data() - script_.data());
   if (from < viewStart_) Restart();
   viewStart_ = from;
+  // What stands before the last GO line ahead of the next occurrence need not be read.
+  const std::size_t next = NeedleFrom(std::max(pos_, from));
+  if (next == kNotFound) return kNotFound;
+  SkipGoLines(next);
   ReadTo(from);
   while (true) {
     if (state_ != LexicalState::kCode) {

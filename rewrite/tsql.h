@@ -117,7 +117,8 @@ class CodeSearch {
   std::size_t GoLineFrom(std::size_t from);  // the letters of the first GO line at or after
   std::size_t NextGoLine();                  // ... pos_
   void SkipGoLines(std::size_t limit);  // moves past the last GO line that ends by `limit`
-  std::size_t NextNeedle();             // the next occurrence at or after pos_, in any state
+  std::size_t NeedleFrom(std::size_t from);  // the first occurrence at or after, in any state
+  std::size_t NextNeedle();                  // ... pos_
 
   std::string_view script_;
   Needle needle_;

@@ -36,9 +36,10 @@ ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFram
   if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
   const std::size_t updatePos = FindText(cursor.rest.substr(0, frame.goPos), kUpdate);
-  const std::size_t substringPos = FindBefore(cursor.rest, kIfSubstring, frame.goPos);
   if (updatePos == kNotFound) return CopyThroughGo(cursor, frame.goPos);
-  if (substringPos < updatePos) return RewriteIfSubstringForm(cursor, frame.goPos, substringPos, updatePos);
-  if (substringPos < frame.goPos) return CopyThroughGo(cursor, frame.goPos);
+  const std::size_t substringPos = FindBefore(cursor.rest, kIfSubstring, updatePos);
+  if (substringPos != kNotFound) return RewriteIfSubstringForm(cursor, frame.goPos, substringPos, updatePos);
+  // Copied up to the GO line, whose letters go out with the text after them: the same bytes
+  // as a copy through them, since no run of blank lines reaches across "go".
   return NextUnlessRefused(WriteAndAdvance(cursor, frame.goPos));
 }

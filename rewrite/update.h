@@ -11,8 +11,9 @@
 
 // Rewrites the update procedure at the start of cursor.rest, which begins with
 // "create procedure " and ends at frame.goPos. Leaves the rest at the letters of the GO line
-// (the scan writes them with the text that follows) and ends with kNextProcedure. A procedure
-// without "update", with "if substring" after it, or in the first form without "@@rowcount"
-// followed by "begin" after its first "update", is copied unchanged through its GO line after
-// the framing. Ends with kStop when a write is refused.
+// (the scan writes them with the text that follows) and ends with kNextProcedure; a procedure
+// with "if substring" only after its first "update" is thus copied unchanged. One without
+// "update", or in the first form without "@@rowcount" followed by "begin" after its first
+// "update", is copied unchanged through its GO line. Either way after the framing. Ends with
+// kStop when a write is refused.
 ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFrame& frame);

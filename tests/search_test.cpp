@@ -53,7 +53,8 @@ TEST(FindText, FindsTheFirstOccurrenceInTheLowerCasedText) {
 
 // Random texts over a small alphabet, so that candidates of every needle byte are frequent:
 // needles of rare bytes ("9", "58"), of frequent ones only ("go", CR LF) and of letters in
-// texts of both cases, in texts long enough to be searched block by block.
+// texts of both cases, in texts long enough to be searched block by block, each also with a
+// window of its own choosing.
 TEST(FindText, AgreesWithFindInTheLowerCasedTextOnRandomTexts) {
   std::minstd_rand random(11);
   const std::string needleBytes = "go \r\n20598u`{";
@@ -64,6 +65,10 @@ TEST(FindText, AgreesWithFindInTheLowerCasedTextOnRandomTexts) {
     const int needleLength = 1 + static_cast<int>(random() % 5);
     for (int i = 0; i < textLength; ++i) text += textBytes[random() % textBytes.size()];
     for (int i = 0; i < needleLength; ++i) needle += needleBytes[random() % needleBytes.size()];
+    const std::size_t windowAt = random() % needle.size();
+    const std::size_t windowBytes = 1 + random() % (needle.size() - windowAt);
+    ASSERT_EQ(FindText(text, Needle(needle, windowAt, windowBytes)), FindInLowerCased(text, needle))
+        << testing::PrintToString(text) << " / " << testing::PrintToString(needle) << " at " << windowAt;
     ASSERT_EQ(FindText(text, needle), FindInLowerCased(text, needle))
         << testing::PrintToString(text) << " / " << testing::PrintToString(needle);
   }
