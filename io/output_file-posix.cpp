@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <csignal>
 #include <cstring>
 #include <thread>
@@ -24,6 +25,8 @@ struct OutputFile {
   std::string error;
   std::size_t written = 0;      // bytes written so far
   std::size_t writtenBack = 0;  // of those, the ones the disk was asked to take already
+  bool direct = false;          // whether O_DIRECT is set on fd
+  bool directRefused = false;   // the file system takes no direct writes
   std::thread writer;           // a write started by StartOutputFileWrite; while it runs, it
                                 // alone uses the fields above
 };
@@ -236,6 +239,24 @@ bool FinishStartedWrite(OutputFile& file) {
   return !file.failed;
 }
 
+// Whether `bytes` can go to the file past the page cache: whole blocks of memory, from a block
+// boundary of a temporary file (which is synced before the rename anyway, so that copying it
+// into the cache first would only cost time).
+bool CanWriteDirect(const OutputFile& file, std::string_view bytes) {
+  return !file.temporary.empty() && !file.directRefused && bytes.size() >= kOutputFileAlignment &&
+         reinterpret_cast<std::uintptr_t>(bytes.data()) % kOutputFileAlignment == 0 &&
+         file.written % kOutputFileAlignment == 0;
+}
+
+// Sets or clears O_DIRECT. False when the file system refuses to set it.
+bool SetDirect(OutputFile& file, bool direct) {
+  if (file.direct == direct) return true;
+  const int flags = fcntl(file.fd, F_GETFL);
+  if (flags < 0 || fcntl(file.fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) != 0) return false;
+  file.direct = direct;
+  return true;
+}
+
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 }  // namespace
@@ -277,8 +298,19 @@ OutputFile* NewOutputFile() { return new OutputFile; }
 bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   if (file.failed) return false;
   while (!bytes.empty()) {
-    const ssize_t written = write(file.fd, bytes.data(), bytes.size());
+    bool direct = CanWriteDirect(file, bytes);
+    if (direct && !SetDirect(file, true)) {
+      file.directRefused = true;
+      direct = false;
+    }
+    if (!direct && !SetDirect(file, false)) return Fail(file, SystemError("cannot write", file.target));
+    const std::size_t count = direct ? bytes.size() - bytes.size() % kOutputFileAlignment : bytes.size();
+    const ssize_t written = write(file.fd, bytes.data(), count);
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EINVAL && file.direct) {  // not these bytes: they go through the cache
+      file.directRefused = true;
+      continue;
+    }
     if (written <= 0) return Fail(file, SystemError("cannot write", file.target));
     bytes.remove_prefix(static_cast<std::size_t>(written));
     file.written += static_cast<std::size_t>(written);

@@ -20,9 +20,15 @@
 // time.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+
+// Bytes that start at a multiple of this in memory, handed on in whole multiples of it, may
+// go to a new file past the system's cache: it is synced before it takes the path's place
+// anyway, and copying it into the cache first would only cost time.
+constexpr std::size_t kOutputFileAlignment = 4096;
 
 // The platform's state of one output file; see output_file-posix.cpp, output_file-win32.cpp.
 struct OutputFile;

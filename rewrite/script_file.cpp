@@ -1,6 +1,7 @@
 #include "rewrite/script_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <ostream>
 #include <vector>
 
@@ -10,13 +11,17 @@
 namespace {
 
 // Gathers the scan's pieces into large writes to the output file, in two buffers: one is
-// written while the scan fills the other. Once a write fails, every later one fails too, and
-// the stream over it goes bad.
+// written while the scan fills the other. The buffers are aligned as the output file writes
+// fastest. Once a write fails, every later one fails too, and the stream over it goes bad.
 class OutputFileBuffer : public std::streambuf {
  public:
   explicit OutputFileBuffer(OutputFilePtr file) : file_(std::move(file)) {
-    for (std::vector<char>& buffer : buffers_) buffer.resize(kBufferBytes);
-    setp(buffers_[0].data(), buffers_[0].data() + kBufferBytes);
+    for (int i = 0; i < 2; ++i) {
+      storage_[i].resize(kBufferBytes + kOutputFileAlignment);
+      const auto address = reinterpret_cast<std::uintptr_t>(storage_[i].data());
+      buffers_[i] = storage_[i].data() + (kOutputFileAlignment - address % kOutputFileAlignment) % kOutputFileAlignment;
+    }
+    setp(buffers_[0], buffers_[0] + kBufferBytes);
   }
 
   // Writes what is left and commits the file; false when a write or the commit failed.
@@ -41,11 +46,12 @@ class OutputFileBuffer : public std::streambuf {
     const std::size_t count = static_cast<std::size_t>(pptr() - pbase());
     const bool started = StartOutputFileWrite(*file_, std::string_view(pbase(), count));
     filling_ = 1 - filling_;
-    setp(buffers_[filling_].data(), buffers_[filling_].data() + kBufferBytes);
+    setp(buffers_[filling_], buffers_[filling_] + kBufferBytes);
     return started;
   }
 
-  std::vector<char> buffers_[2];
+  std::vector<char> storage_[2];
+  char* buffers_[2];
   int filling_ = 0;
   OutputFilePtr file_;  // goes first, waiting for a write that may still read a buffer
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -99,6 +100,31 @@ TEST(OutputFile, RefusesPathsThatCannotTakeIt) {
   }
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"directory"});
   EXPECT_EQ(Names(dir / "directory"), std::vector<std::string>{});
+}
+
+// Aligned whole blocks may go past the system's cache and the rest through it; mixed in any
+// order, at aligned offsets and not, they make the file byte for byte.
+TEST(OutputFile, AlignedBlocksAndOtherBytesMakeTheWholeFile) {
+  const ScratchDir dir;
+  const fs::path path = dir / "out.sql";
+  constexpr std::size_t kBlock = kOutputFileAlignment;
+  std::vector<char> storage(6 * kBlock);
+  char* const aligned = storage.data() + (kBlock - reinterpret_cast<std::uintptr_t>(storage.data()) % kBlock) % kBlock;
+  for (std::size_t i = 0; i < 5 * kBlock; ++i) aligned[i] = static_cast<char>('a' + i % 23);
+  const std::string_view bytes(aligned, 5 * kBlock);
+  const std::string_view pieces[] = {
+      bytes.substr(0, 2 * kBlock),          // whole blocks at offset 0
+      bytes.substr(2 * kBlock, kBlock + 100),  // a block and a tail
+      bytes.substr(3 * kBlock + 100, 7),       // at an offset within a block
+      bytes.substr(3 * kBlock + 107, kBlock),  // a block's length, not aligned
+      bytes.substr(4 * kBlock + 107),          // the rest
+  };
+  std::string error;
+  const OutputFilePtr file = OpenOutputFile(path.string(), error);
+  ASSERT_TRUE(file) << error;
+  for (std::string_view piece : pieces) ASSERT_TRUE(StartOutputFileWrite(*file, piece)) << OutputFileError(*file);
+  ASSERT_TRUE(CommitOutputFile(*file)) << OutputFileError(*file);
+  EXPECT_EQ(ReadFile(path), bytes);
 }
 
 // The signal cleanup knows one temporary file; a second output waits for the first to go.
