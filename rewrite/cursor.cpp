@@ -27,17 +27,12 @@ const Needle kBlankLineRun(kBlankLine, 1, 2);
 
 // Writes `bytes` with A-Z lower-cased, through a buffer small enough to stay in the cache.
 void WriteLowerCased(std::ostream& out, std::string_view bytes) {
-  constexpr std::size_t kBlock = 64;  // a fixed count, which the compiler turns into vector code
-  char buffer[64 * kBlock];
+  char buffer[4096];
   while (!bytes.empty()) {
-    const std::size_t count = std::min(bytes.size(), sizeof buffer);
-    std::size_t i = 0;
-    for (; i + kBlock <= count; i += kBlock) {
-      for (std::size_t j = 0; j < kBlock; ++j) buffer[i + j] = LowerCaseByte(bytes[i + j]);
-    }
-    for (; i < count; ++i) buffer[i] = LowerCaseByte(bytes[i]);
-    out.write(buffer, static_cast<std::streamsize>(count));
-    bytes.remove_prefix(count);
+    const std::string_view part = bytes.substr(0, sizeof buffer);
+    CopyLowerCased(part, buffer);
+    out.write(buffer, static_cast<std::streamsize>(part.size()));
+    bytes.remove_prefix(part.size());
   }
 }
 
@@ -103,6 +98,10 @@ class PieceOutput {
 bool WritePiece(std::ostream& out, std::string_view piece, bool lowerCase) {
   if (out.fail()) return false;
   PieceOutput output(out, lowerCase);
+  if (piece.find('\r') == std::string_view::npos) {  // no run, as in every added text
+    output.Finish(piece);
+    return true;
+  }
   std::size_t from = 0;  // the bytes before it are in `output`
   for (std::size_t run = FindText(piece, kBlankLineRun); run != kNotFound;) {
     const std::size_t runEnd = run + kBlankLine.size() - 1;  // its LF

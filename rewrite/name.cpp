@@ -38,22 +38,25 @@ std::string_view UnclosedName(std::string_view line) {
   return line;
 }
 
-// At most 127 bytes, ending before a zero byte, as a zero-terminated name buffer holds them,
-// lower-cased as the rest of the output.
-std::string NameBuffer(std::string_view text) {
-  text = text.substr(0, kNameBytes);
-  return LowerCased(text.substr(0, text.find('\0')));
+// `text` lower-cased in place of what `to` held, keeping its memory.
+void AssignLowerCased(std::string& to, std::string_view text) {
+  to.resize(text.size());
+  CopyLowerCased(text, to.data());
 }
 
-ProcedureFrame FrameProcedure(std::string_view nameText) {
-  ProcedureFrame frame;
-  frame.procName = NameBuffer(nameText);
+// Fills the frame's texts in place, so that a frame used for one procedure after another
+// keeps the memory of its texts.
+void FrameProcedure(std::string_view nameText, ProcedureFrame& frame) {
+  // At most 127 bytes, ending before a zero byte, as a zero-terminated name buffer holds them,
+  // lower-cased as the rest of the output.
+  const std::string_view buffered = nameText.substr(0, kNameBytes);
+  AssignLowerCased(frame.procName, buffered.substr(0, buffered.find('\0')));
   if (!frame.procName.empty() && frame.procName.back() == ']') frame.procName.pop_back();
-  frame.objectHeader = "/****** Object:  StoredProcedure [dbo].[ " + frame.procName + " ] ******/\n \n";
-  frame.dropPreamble = "IF object_id('dbo.[" + frame.procName + "]') IS NOT NULL \n\tDROP PROCEDURE dbo.[" +
-                       frame.procName + "]\nGO\n---------------------------\n";
-  frame.procKind = LowerCased(nameText.substr(kReplicationPrefix.size(), kKindBytes));
-  return frame;
+  const std::string& name = frame.procName;
+  frame.objectHeader.assign("/****** Object:  StoredProcedure [dbo].[ ").append(name).append(" ] ******/\n \n");
+  frame.dropPreamble.assign("IF object_id('dbo.[").append(name).append("]') IS NOT NULL \n\tDROP PROCEDURE dbo.[");
+  frame.dropPreamble.append(name).append("]\nGO\n---------------------------\n");
+  AssignLowerCased(frame.procKind, nameText.substr(kReplicationPrefix.size(), kKindBytes));
 }
 
 }  // namespace
@@ -71,7 +74,7 @@ bool CutProcedureName(std::string_view scriptText, NameSearches& searches, Proce
   const std::size_t end = NameEnd(line, before);
   const std::string_view nameText = end == kNotFound ? UnclosedName(line) : line.substr(0, end);
   if (nameText.size() < kShortestName) return false;
-  frame = FrameProcedure(nameText);
+  FrameProcedure(nameText, frame);
   return true;
 }
 

@@ -42,8 +42,9 @@ struct NameSearches {
 // Both are lower-cased (A-Z), as the script is in the output.
 //
 // Returns false when the create line holds no "sp_ms" or the name is shorter than nine bytes
-// ("sp_ms", a kind and "_"): not a replication procedure. Throws std::out_of_range when the
-// keyword ends the text.
+// ("sp_ms", a kind and "_"): not a replication procedure; `frame` is then left as it was.
+// Throws std::out_of_range when the keyword ends the text. The frame's texts are filled in
+// place and keep their memory from one procedure to the next.
 bool CutProcedureName(std::string_view scriptText, NameSearches& searches, ProcedureFrame& frame);
 
 // The same with searches of its own, for one procedure.

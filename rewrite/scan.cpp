@@ -10,13 +10,15 @@
 
 namespace {
 
-// The searches of one scan whose answers are kept from one procedure to the next.
+// The searches of one scan whose answers are kept from one procedure to the next, and the
+// frame of the procedure at hand, whose texts keep their memory.
 struct ScanSearches {
   explicit ScanSearches(std::string_view script) : createKeyword(script, kCreateKeyword) {}
 
   CodeSearch createKeyword;
   ForwardSearch objectComment{"/****** object"};
   NameSearches name;
+  ProcedureFrame frame;
 };
 
 // Hands the procedure at the start of the rest to the rewrite for its kind. A procedure that is
@@ -25,7 +27,7 @@ ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& 
                                 ScanSearches& searches) {
   const std::size_t goLine = searches.createKeyword.GoLineIn(cursor.rest);
   const std::size_t goPos = goLine == kNotFound ? cursor.rest.size() : goLine;
-  ProcedureFrame frame;
+  ProcedureFrame& frame = searches.frame;
   if (!CutProcedureName(cursor.rest, searches.name, frame)) return CopyThroughGo(cursor, goPos);
   frame.goPos = goPos;
   frame.objectCommentFollows = searches.objectComment.In(cursor.rest) != kNotFound;

@@ -1,9 +1,8 @@
 #include "rewrite/script_file.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <ostream>
-#include <vector>
 
 #include "io/input_file.h"
 #include "io/output_file.h"
@@ -17,9 +16,9 @@ class OutputFileBuffer : public std::streambuf {
  public:
   explicit OutputFileBuffer(OutputFilePtr file) : file_(std::move(file)) {
     for (int i = 0; i < 2; ++i) {
-      storage_[i].resize(kBufferBytes + kOutputFileAlignment);
-      const auto address = reinterpret_cast<std::uintptr_t>(storage_[i].data());
-      buffers_[i] = storage_[i].data() + (kOutputFileAlignment - address % kOutputFileAlignment) % kOutputFileAlignment;
+      storage_[i].reset(new char[kBufferBytes + kOutputFileAlignment]);  // not zeroed: written before read
+      const auto address = reinterpret_cast<std::uintptr_t>(storage_[i].get());
+      buffers_[i] = storage_[i].get() + (kOutputFileAlignment - address % kOutputFileAlignment) % kOutputFileAlignment;
     }
     setp(buffers_[0], buffers_[0] + kBufferBytes);
   }
@@ -50,7 +49,7 @@ class OutputFileBuffer : public std::streambuf {
     return started;
   }
 
-  std::vector<char> storage_[2];
+  std::unique_ptr<char[]> storage_[2];
   char* buffers_[2];
   int filling_ = 0;
   OutputFilePtr file_;  // goes first, waiting for a write that may still read a buffer

@@ -160,9 +160,21 @@ std::size_t FindByWindow(std::string_view text, std::string_view needle, std::si
 }  // namespace
 
 std::string LowerCased(std::string_view text) {
-  std::string lower(text);
-  for (char& byte : lower) byte = LowerCaseByte(byte);
+  std::string lower(text.size(), '\0');
+  CopyLowerCased(text, lower.data());
   return lower;
+}
+
+void CopyLowerCased(std::string_view text, char* to) {
+  const auto* const from = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t i = 0;
+  for (; i + sizeof(Bytes16) <= text.size(); i += sizeof(Bytes16)) {
+    const Bytes16 bytes = Load16(from + i);
+    const auto upper = reinterpret_cast<Bytes16>(static_cast<Bytes16>(bytes - 'A') < 26);  // 0xff lanes
+    const Bytes16 lower = bytes + (upper & ('a' - 'A'));
+    std::memcpy(to + i, &lower, sizeof lower);
+  }
+  for (; i < text.size(); ++i) to[i] = LowerCaseByte(text[i]);
 }
 
 bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase) {

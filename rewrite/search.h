@@ -24,6 +24,9 @@ constexpr char LowerCaseByte(char byte) {
 // `text` with A-Z lower-cased.
 std::string LowerCased(std::string_view text);
 
+// Copies `text` to `to`, which has room for it, with A-Z lower-cased.
+void CopyLowerCased(std::string_view text, char* to);
+
 // Whether `text` starts with `lowerCase` (which has no letters A-Z) when lower-cased.
 bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase);
 
