@@ -38,6 +38,19 @@ std::size_t GoLineAfter(std::string_view script, std::size_t from) {
   return kNotFound;
 }
 
+// The letters of the last GO line of `script` that stand at or after `from` and end by `to`,
+// or kNotFound. Read backwards from `to`: the GO line before a batch's first statement is
+// usually a line or two before it.
+std::size_t LastGoLineBetween(std::string_view script, std::size_t from, std::size_t to) {
+  if (to < from + kGo.size()) return kNotFound;
+  for (std::size_t go = to - kGo.size() + 1; go-- > from;) {
+    if (LowerCaseByte(script[go]) == 'g' && LowerCaseByte(script[go + 1]) == 'o' && IsGoLineAt(script, go)) {
+      return go;
+    }
+  }
+  return kNotFound;
+}
+
 // ---- Bytes that open a comment, a string or a name in code
 
 constexpr std::size_t kOpenerBlock = kBlockBytes;  // the bits of CodeSearch::mask_
@@ -129,11 +142,14 @@ std::size_t CodeSearch::GoLineIn(std::string_view rest) {
 }
 
 void CodeSearch::SkipGoLines(std::size_t limit) {
-  for (std::size_t go = NextGoLine(); go != kNotFound && go + 2 <= limit; go = NextGoLine()) {
-    pos_ = go + 2;
-    state_ = LexicalState::kCode;
-    depth_ = 0;
-  }
+  // The GO line last found may tell that none lies between pos_ and the limit.
+  const bool known = goFrom_ != kNotFound && goFrom_ <= pos_ && (goLine_ == kNotFound || goLine_ >= pos_);
+  if (known && (goLine_ == kNotFound || goLine_ + kGo.size() > limit)) return;
+  const std::size_t go = LastGoLineBetween(script_, pos_, limit);
+  if (go == kNotFound) return;
+  pos_ = go + kGo.size();
+  state_ = LexicalState::kCode;
+  depth_ = 0;
 }
 
 std::size_t CodeSearch::NeedleFrom(std::size_t from) {

@@ -4,7 +4,8 @@ namespace {
 
 bool IsGoLine(std::string_view line) {
   const std::size_t first = line.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos || line.substr(first, 2) != "go") return false;
+  if (first == std::string_view::npos || first + 2 > line.size()) return false;
+  if ((line[first] | 0x20) != 'g' || (line[first + 1] | 0x20) != 'o') return false;  // GO in any case
   return line.find_first_not_of(" \t\r", first + 2) == std::string_view::npos;
 }
 

@@ -1,7 +1,7 @@
 // A plain reading of T-SQL batches for tests, as sqlcmd splits a script: a line holding "go"
-// alone between blanks (space, tab, CR) ends a batch, even inside a comment or a string. Read
-// byte by byte, independently of the transformer's own lexer, so that tests can hold one
-// against the other.
+// (in any case) alone between blanks (space, tab, CR) ends a batch, even inside a comment or a
+// string. Read byte by byte, independently of the transformer's own lexer, so that tests can
+// hold one against the other.
 #pragma once
 
 #include <cstddef>

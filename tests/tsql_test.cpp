@@ -409,19 +409,21 @@ TEST(CodeSearch, ViewsThatStartEarlierOrEndEarly) {
   EXPECT_EQ(search.In(script.substr(1)), b - 1);
 }
 
-// Random scripts of pieces that open, close and split, against the batch reader, reading
-// with one view after each match and with views that skip ahead.
+// Random scripts of pieces that open, close and split, in either case, against the batch
+// reader, reading with one view after each match and with views that skip ahead.
 TEST(CodeSearch, AgreesWithTheBatchReaderOnRandomScripts) {
   std::minstd_rand random(3);
   const std::vector<std::string_view> pieces = {
       "create procedure ", "'", "''", "n'", "[", "]", "]]", "\"", "-", "--", "/", "*", "/*", "*/",
-      "\n", "\r\n", "\ngo\n", "\n go\r\n", "go", " ", "x", "category"};
+      "\n", "\r\n", "\ngo\n", "\n go\r\n", "go", " ", "x", "category",
+      "CREATE PROCEDURE ", "N'", "\nGO\n", "\r\nGo\r\n", "CATEGORY"};
   for (int round = 0; round < 20000; ++round) {
     std::string script;
     const int count = static_cast<int>(random() % 40);
     for (int i = 0; i < count; ++i) script += pieces[random() % pieces.size()];
+    const std::string lower = LowerCased(script);
     std::vector<std::size_t> inCode;
-    for (std::size_t at = script.find(kCreate); at != kNotFound; at = script.find(kCreate, at + 1)) {
+    for (std::size_t at = lower.find(kCreate); at != kNotFound; at = lower.find(kCreate, at + 1)) {
       if (StateAt(script, at) == LexicalState::kCode) inCode.push_back(at);
     }
     CodeSearch search(script, kCreate);
