@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -62,6 +63,9 @@ bool HasWindowAt(const unsigned char* at, const unsigned char* window, const uns
   }
   return true;
 }
+
+// The candidate positions tested together: four parts of sixteen.
+constexpr std::size_t kBlockBytes = 64;
 
 // Sixteen bytes handled as one, in the vector registers that every processor the program is
 // built for has (SSE2, NEON); GCC and Clang turn the operators into vector instructions.
@@ -183,22 +187,6 @@ bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase) {
 
 bool EqualsLowerCase(std::string_view text, std::string_view lowerCase) {
   return text.size() == lowerCase.size() && MatchesAt(text.data(), lowerCase);
-}
-
-std::uint64_t HighBitMask(const unsigned char* flags) {
-  std::uint64_t mask = 0;
-  for (std::size_t word = 0; word < kBlockBytes / 8; ++word) {
-    std::uint64_t high = 0;  // flags[word * 8 + i] in byte i, counted from the low end
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(&high, flags + word * 8, 8);
-    } else {
-      for (std::size_t i = 0; i < 8; ++i) high |= std::uint64_t{flags[word * 8 + i]} << (8 * i);
-    }
-    high &= 0x8080808080808080ULL;
-    // The multiplication gathers the high bits of the eight bytes into the top byte.
-    mask |= ((high * 0x0002040810204081ULL) >> 56) << (8 * word);
-  }
-  return mask;
 }
 
 Needle::Needle(std::string_view text, std::size_t windowAt, std::size_t windowBytes) : text_(text) {

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -32,12 +31,6 @@ bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase);
 
 // Whether `text` is `lowerCase` (which has no letters A-Z) when lower-cased.
 bool EqualsLowerCase(std::string_view text, std::string_view lowerCase);
-
-// Searches test 64 bytes at a time: a block.
-constexpr std::size_t kBlockBytes = 64;
-
-// Bit i set for each of the block's flags[i] whose high bit is set.
-std::uint64_t HighBitMask(const unsigned char* flags);
 
 // A text to look for, in lower case (it has no letters A-Z), with what a search needs to know
 // of it worked out once: the needles that a scan looks for in every procedure are made once.

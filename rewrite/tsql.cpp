@@ -53,14 +53,15 @@ std::size_t LastGoLineBetween(std::string_view script, std::size_t from, std::si
 
 // ---- Bytes that open a comment, a string or a name in code
 
-constexpr std::size_t kOpenerBlock = kBlockBytes;  // the bits of CodeSearch::mask_
+constexpr std::size_t kOpenerBlock = 64;  // the bits of CodeSearch::mask_
 
 bool IsOpener(unsigned char byte) {
   return byte == '-' || byte == '/' || byte == '\'' || byte == '[' || byte == '"';
 }
 
-// Bit i set for each opener at block[i], i < kOpenerBlock. A plain loop over a fixed count of
-// bytes, which the compiler turns into vector code.
+// Bit i set for each opener at block[i], i < kOpenerBlock. Plain loops over a fixed count of
+// bytes, which the compiler turns into vector code, and a multiplication that gathers the high
+// bits of eight bytes into one byte.
 std::uint64_t OpenerMask(const unsigned char* block) {
   unsigned char flags[kOpenerBlock];
   for (std::size_t i = 0; i < kOpenerBlock; ++i) {
@@ -71,7 +72,17 @@ std::uint64_t OpenerMask(const unsigned char* block) {
     least = std::min<unsigned char>(least, byte ^ '"');
     flags[i] = least == 0 ? 0x80 : 0;
   }
-  return HighBitMask(flags);
+  std::uint64_t mask = 0;
+  for (std::size_t word = 0; word < kOpenerBlock / 8; ++word) {
+    std::uint64_t high = 0;  // flags[word * 8 + i] in byte i, counted from the low end
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&high, flags + word * 8, 8);
+    } else {
+      for (std::size_t i = 0; i < 8; ++i) high |= std::uint64_t{flags[word * 8 + i]} << (8 * i);
+    }
+    mask |= ((high * 0x0002040810204081ULL) >> 56) << (8 * word);
+  }
+  return mask;
 }
 
 // ---- Inside comments, strings and names
