@@ -167,14 +167,16 @@ ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFram
   // The plain form ends with a fixed "end" and GO line in place of its own, and drops the byte
   // after the letters "go" too (the line feed, or the CR of a CR LF); the concurrent-snapshot
   // form keeps its own end of the else branch and of the procedure.
+  const std::string_view head = text.substr(0, statement.insertPos);
+  const std::string_view insert = text.substr(statement.insertPos, statement.endPos - statement.insertPos);
   const std::size_t tail = statement.endPos + 1;
-  const bool written =
-      WriteScriptPiece(cursor.out, text.substr(0, statement.insertPos)) && WriteAddedText(cursor.out, onLine) &&
-      WriteScriptPiece(cursor.out, text.substr(statement.insertPos, statement.endPos - statement.insertPos)) &&
-      WriteAddedText(cursor.out, offLine) &&
-      (statement.concurrentSnapshot ? WriteScriptPiece(cursor.out, text.substr(tail, frame.goPos + kGo.size() - tail))
-                                    : WriteAddedText(cursor.out, kProcedureEnd));
-  if (!written) return ProcedureEnding::kStop;
+  const std::string_view ownEnding = text.substr(tail, frame.goPos + kGo.size() - tail);
+  if (!WriteScriptPiece(cursor.out, head) || !WriteAddedText(cursor.out, onLine) ||
+      !WriteScriptPiece(cursor.out, insert) || !WriteAddedText(cursor.out, offLine) ||
+      !(statement.concurrentSnapshot ? WriteScriptPiece(cursor.out, ownEnding)
+                                     : WriteAddedText(cursor.out, kProcedureEnd))) {
+    return ProcedureEnding::kStop;
+  }
   const std::size_t consumed = frame.goPos + kGo.size() + (statement.concurrentSnapshot ? 0 : 1);
   cursor.rest.remove_prefix(std::min(consumed, text.size()));
   return ProcedureEnding::kNextProcedure;
