@@ -181,14 +181,6 @@ void CopyLowerCased(std::string_view text, char* to) {
   for (; i < text.size(); ++i) to[i] = LowerCaseByte(text[i]);
 }
 
-bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase) {
-  return text.size() >= lowerCase.size() && MatchesAt(text.data(), lowerCase);
-}
-
-bool EqualsLowerCase(std::string_view text, std::string_view lowerCase) {
-  return text.size() == lowerCase.size() && MatchesAt(text.data(), lowerCase);
-}
-
 Needle::Needle(std::string_view text, std::size_t windowAt, std::size_t windowBytes) : text_(text) {
   // memchr over the rarest byte that is not a letter, when it is rare enough; otherwise blocks
   // are tested for the window.

@@ -27,10 +27,18 @@ std::string LowerCased(std::string_view text);
 void CopyLowerCased(std::string_view text, char* to);
 
 // Whether `text` starts with `lowerCase` (which has no letters A-Z) when lower-cased.
-bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase);
+inline bool StartsWithLowerCase(std::string_view text, std::string_view lowerCase) {
+  if (text.size() < lowerCase.size()) return false;
+  for (std::size_t i = 0; i < lowerCase.size(); ++i) {
+    if (LowerCaseByte(text[i]) != lowerCase[i]) return false;
+  }
+  return true;
+}
 
 // Whether `text` is `lowerCase` (which has no letters A-Z) when lower-cased.
-bool EqualsLowerCase(std::string_view text, std::string_view lowerCase);
+inline bool EqualsLowerCase(std::string_view text, std::string_view lowerCase) {
+  return text.size() == lowerCase.size() && StartsWithLowerCase(text, lowerCase);
+}
 
 // A text to look for, in lower case (it has no letters A-Z), with what a search needs to know
 // of it worked out once: the needles that a scan looks for in every procedure are made once.
