@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 #include <vector>
