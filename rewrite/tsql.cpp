@@ -144,8 +144,6 @@ std::size_t CodeSearch::GoLineFrom(std::size_t from) {
   return goLine_;
 }
 
-std::size_t CodeSearch::NextGoLine() { return GoLineFrom(pos_); }
-
 std::size_t CodeSearch::GoLineIn(std::string_view rest) {
   const auto from = static_cast<std::size_t>(rest.data() - script_.data());
   const std::size_t go = GoLineFrom(from);
@@ -171,8 +169,6 @@ std::size_t CodeSearch::NeedleFrom(std::size_t from) {
   }
   return needleAt_;
 }
-
-std::size_t CodeSearch::NextNeedle() { return NeedleFrom(pos_); }
 
 std::size_t CodeSearch::FindOpener(std::size_t from, std::size_t to) {
   const auto* const bytes = reinterpret_cast<const unsigned char*>(script_.data());
@@ -222,7 +218,7 @@ void CodeSearch::ReadOpenConstruct() {
     pos_ = script_.size();
     return;
   }
-  const std::size_t go = NextGoLine();
+  const std::size_t go = GoLineFrom(pos_);
   const std::size_t bound = go == kNotFound ? script_.size() : go;
   std::size_t close = kNotFound;
   if (state_ == LexicalState::kBlockComment) {
@@ -275,7 +271,7 @@ std::size_t CodeSearch::In(std::string_view rest) {
       ReadOpenConstruct();
       continue;
     }
-    const std::size_t needle = NextNeedle();
+    const std::size_t needle = NeedleFrom(pos_);
     if (needle == kNotFound) return kNotFound;
     SkipGoLines(needle);
     const std::size_t at = FindOpener(pos_, needle);

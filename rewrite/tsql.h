@@ -115,10 +115,8 @@ class CodeSearch {
   void ReadOpener(std::size_t at);  // reads the byte at `at` in code, which may open one
   std::size_t FindOpener(std::size_t from, std::size_t to);  // the first opener, or `to`
   std::size_t GoLineFrom(std::size_t from);  // the letters of the first GO line at or after
-  std::size_t NextGoLine();                  // ... pos_
   void SkipGoLines(std::size_t limit);  // moves past the last GO line that ends by `limit`
   std::size_t NeedleFrom(std::size_t from);  // the first occurrence at or after, in any state
-  std::size_t NextNeedle();                  // ... pos_
 
   std::string_view script_;
   Needle needle_;
