@@ -107,7 +107,8 @@ ChildRun RunProgram(const std::vector<std::string>& arguments, const std::string
   Settle();
   const auto start = Clock::now();
   pid_t child = 0;
-  if (posix_spawn(&child, argv[0], redirections.get(), nullptr, argv.data(), environ) != 0) return run;
+  if (posix_spawn(&child, argv[0], redirections.get(), nullptr, argv.data(), environ) != 0)
+    return run;
   Reap(child, run);
   run.seconds = SecondsSince(start);
   return run;

@@ -9,9 +9,9 @@
 #include <vector>
 
 struct ChildRun {
-  bool ok = false;        // the child ran, and its work reported success (exit status 0)
-  double seconds = 0;     // wall time, as each function below states
-  double peakMiB = 0;     // the child's peak resident memory, in MiB
+  bool ok = false;     // the child ran, and its work reported success (exit status 0)
+  double seconds = 0;  // wall time, as each function below states
+  double peakMiB = 0;  // the child's peak resident memory, in MiB
 };
 
 // Runs `work` in a fresh child process of this one and waits for it. `seconds` is the time of

@@ -16,26 +16,26 @@ struct Column {
 };
 
 struct Table {
-  std::string name;  // as the server writes it, in mixed case
+  std::string name;             // as the server writes it, in mixed case
   std::vector<Column> columns;  // the first one is the key
   ServerForm form;
   bool objectComment;
 };
 
 constexpr std::array<std::string_view, 15> kNameHeads = {
-    "Customer", "Order",    "Invoice", "Shipment", "Account", "Product",  "Vendor", "Employee",
-    "Warehouse", "Payment", "Contract", "Branch",  "Ticket",  "Schedule", "Station"};
-constexpr std::array<std::string_view, 7> kNameTails = {"", "Line", "History", "Type",
+    "Customer",  "Order",   "Invoice",  "Shipment", "Account", "Product",  "Vendor", "Employee",
+    "Warehouse", "Payment", "Contract", "Branch",   "Ticket",  "Schedule", "Station"};
+constexpr std::array<std::string_view, 7> kNameTails = {"",       "Line",   "History", "Type",
                                                         "Status", "Detail", "Note"};
 // Names holding the letters "go" inside a word, which are not a GO line.
 constexpr std::array<std::string_view, 4> kGoNames = {"Category", "CargoManifest", "LogonAudit",
                                                       "ProductCategory"};
 constexpr std::array<std::string_view, 16> kColumnNames = {
-    "Description", "Active",   "SortOrder", "CreateDate", "CreateUser", "Amount",
-    "Quantity",    "StatusCode", "Name",    "Code",       "Price",      "Weight",
-    "City",        "Phone",    "Email",     "Remarks"};
+    "Description", "Active",     "SortOrder", "CreateDate", "CreateUser", "Amount",
+    "Quantity",    "StatusCode", "Name",      "Code",       "Price",      "Weight",
+    "City",        "Phone",      "Email",     "Remarks"};
 constexpr std::array<std::string_view, 10> kColumnTypes = {
-    "int",   "varchar(50)", "nvarchar(100)", "datetime", "bit",
+    "int",   "varchar(50)", "nvarchar(100)", "datetime",  "bit",
     "money", "smallint",    "numeric(18,0)", "binary(8)", "uniqueidentifier"};
 
 class Generator {
@@ -78,7 +78,8 @@ std::string Prelude(const Table& table, std::string_view procName) {
     text += "/****** Object:  StoredProcedure [dbo].[" + std::string(procName) +
             "]    Script Date: 2021-07-10 1:50:50 PM ******/\n";
   }
-  if (table.form == ServerForm::k2014) return text + "SET ANSI_NULLS ON\nSET QUOTED_IDENTIFIER ON\nGO\n";
+  if (table.form == ServerForm::k2014)
+    return text + "SET ANSI_NULLS ON\nSET QUOTED_IDENTIFIER ON\nGO\n";
   return text + "SET ANSI_NULLS ON\nGO\nSET QUOTED_IDENTIFIER ON\nGO\n";
 }
 
@@ -103,14 +104,17 @@ std::string TableRef(const Table& table) {
 // What follows a row that was not found, as each server version writes it.
 std::string NotFound(const Table& table, std::string_view kindNumber) {
   if (table.form != ServerForm::k2014) {
-    return "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_MSreplraiserror 20598\n";
+    return "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_MSreplraiserror "
+           "20598\n";
   }
   const std::string key = table.columns[0].name;
   return "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n\t\tBegin\n\t\t\t\n"
-         "\t\t\tset @primarykey_text = @primarykey_text + '[" + key +
+         "\t\t\tset @primarykey_text = @primarykey_text + '[" +
+         key +
          "] = ' + convert(nvarchar(100),@pkc1,1)\n"
-         "\t\t\texec sp_MSreplraiserror @errorid=20598, @param1=N'[dbo].[" + table.name +
-         "]', @param2=@primarykey_text, @param3=" + std::string(kindNumber) + "\n\t\tEnd\n";
+         "\t\t\texec sp_MSreplraiserror @errorid=20598, @param1=N'[dbo].[" +
+         table.name + "]', @param2=@primarykey_text, @param3=" + std::string(kindNumber) +
+         "\n\t\tEnd\n";
 }
 
 std::string InsertProcedure(const Table& table) {
@@ -143,7 +147,8 @@ std::string InsertProcedure(const Table& table) {
     text += "\t\t" + Quoted(table, table.columns[i].name) + (i + 1 < count ? ",\n" : "\n");
   }
   text += "\t) values (\n";
-  for (std::size_t i = 0; i < count; ++i) text += "\t\t" + Parameter(i) + (i + 1 < count ? ",\n" : "\t) \n");
+  for (std::size_t i = 0; i < count; ++i)
+    text += "\t\t" + Parameter(i) + (i + 1 < count ? ",\n" : "\t) \n");
   return text + (table.form == ServerForm::k2014 ? "end  \nGO\n" : "end\nGO\n");
 }
 
@@ -157,8 +162,9 @@ std::string SetList(const Table& table, std::size_t first, std::string_view inde
     const bool leading = table.form == ServerForm::k2000;
     const bool more = i + 1 < table.columns.size();
     text += std::string(indent) + (leading && i != first ? "," : "") + column +
-            " = case substring(@bitmap," + std::to_string(i / 8 + 1) + ",1) & " + bit + " when " + bit +
-            " then " + Parameter(i) + " else " + column + " end" + (!leading && more ? ",\n" : "\n");
+            " = case substring(@bitmap," + std::to_string(i / 8 + 1) + ",1) & " + bit + " when " +
+            bit + " then " + Parameter(i) + " else " + column + " end" +
+            (!leading && more ? ",\n" : "\n");
   }
   return text;
 }
@@ -198,12 +204,13 @@ std::string DeleteProcedure(const Table& table) {
   std::string text = CreateLine(table, "del");
   const std::string where = "where " + Quoted(table, table.columns[0].name) + " = @pkc1\n";
   if (table.form == ServerForm::k2000) {
-    return text + " @pkc1 " + table.columns[0].type + "\nas\ndelete " + TableRef(table) + "\n" + where +
-           NotFound(table, "") + "GO\n";
+    return text + " @pkc1 " + table.columns[0].type + "\nas\ndelete " + TableRef(table) + "\n" +
+           where + NotFound(table, "") + "GO\n";
   }
   text += "\n\t\t@pkc1 " + table.columns[0].type + "\nas\nbegin\n";
   if (table.form == ServerForm::k2014) text += "\tdeclare @primarykey_text nvarchar(100) = ''\n";
-  return text + "\tdelete " + TableRef(table) + "\n" + where + NotFound(table, "13234") + "end\nGO\n";
+  return text + "\tdelete " + TableRef(table) + "\n" + where + NotFound(table, "13234") +
+         "end\nGO\n";
 }
 
 // Writes `text`, written with LF line ends, with the line ends the options ask for.
@@ -215,9 +222,12 @@ std::uint64_t WriteLines(std::string_view text, const ScriptOptions& options, st
   std::string converted;
   converted.reserve(text.size() + text.size() / 8);
   for (char byte : text) {
-    if (byte != '\n') converted.push_back(byte);
-    else if (options.oneLine) converted.push_back(' ');
-    else converted.append("\r\n");
+    if (byte != '\n')
+      converted.push_back(byte);
+    else if (options.oneLine)
+      converted.push_back(' ');
+    else
+      converted.append("\r\n");
   }
   out.write(converted.data(), static_cast<std::streamsize>(converted.size()));
   return converted.size();
@@ -228,7 +238,8 @@ std::uint64_t WriteLines(std::string_view text, const ScriptOptions& options, st
 GeneratedScript WriteReplicationScript(const ScriptOptions& options, std::ostream& out) {
   Generator generator(options.seed);
   GeneratedScript script;
-  script.bytes += WriteLines("-- Replication procedures of the published articles\nGO\n", options, out);
+  script.bytes +=
+      WriteLines("-- Replication procedures of the published articles\nGO\n", options, out);
   auto done = [&](std::size_t tables) {
     const bool unlimited = options.targetBytes == 0 && options.tableCount == 0;
     return (unlimited && tables >= 1) ||

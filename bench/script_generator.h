@@ -13,13 +13,13 @@
 #include "rewrite/scan.h"
 
 struct ScriptOptions {
-  std::uint64_t targetBytes = 0;   // stop after the table that reaches this size (0: no limit)
-  std::size_t tableCount = 0;      // or after this many tables (0: no limit); with neither
-                                   // limit, one table
-  bool crLf = true;                // CR LF line ends, else LF
-  bool oneLine = false;            // every line end becomes a blank: the script has no line
-                                   // feed; only update and delete procedures, since an insert
-                                   // procedure needs a line feed before its "end"
+  std::uint64_t targetBytes = 0;  // stop after the table that reaches this size (0: no limit)
+  std::size_t tableCount = 0;     // or after this many tables (0: no limit); with neither
+                                  // limit, one table
+  bool crLf = true;               // CR LF line ends, else LF
+  bool oneLine = false;           // every line end becomes a blank: the script has no line
+                                  // feed; only update and delete procedures, since an insert
+                                  // procedure needs a line feed before its "end"
   std::uint32_t seed = 1;
 };
 

@@ -27,8 +27,8 @@
 namespace {
 
 constexpr double kMiB = 1024.0 * 1024.0;
-constexpr int kLargeMiB = 256;   // the goals' large script
-constexpr int kSmallMiB = 16;    // the goals' small script, and the size of the one-line one
+constexpr int kLargeMiB = 256;  // the goals' large script
+constexpr int kSmallMiB = 16;   // the goals' small script, and the size of the one-line one
 
 struct Options {
   int runs = 5;
@@ -63,7 +63,8 @@ std::string OneLineLabel() { return "one line, " + std::to_string(kSmallMiB) + "
 std::vector<Case> Cases(const Options& options) {
   std::vector<Case> cases;
   for (int size : options.sizesMiB) {
-    cases.push_back({RealisticLabel(size, true), {.targetBytes = static_cast<std::uint64_t>(size) << 20, .crLf = true}});
+    cases.push_back({RealisticLabel(size, true),
+                     {.targetBytes = static_cast<std::uint64_t>(size) << 20, .crLf = true}});
   }
   const std::uint64_t small = std::uint64_t{kSmallMiB} << 20;
   cases.push_back({RealisticLabel(kSmallMiB, false), {.targetBytes = small, .crLf = false}});
@@ -81,7 +82,9 @@ std::size_t CountFramed(const std::string& path) {
   std::size_t count = 0;
   while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
     const std::string text = carry + chunk.substr(0, static_cast<std::size_t>(in.gcount()));
-    for (std::size_t at = text.find(kPreamble); at != std::string::npos; at = text.find(kPreamble, at + 1)) ++count;
+    for (std::size_t at = text.find(kPreamble); at != std::string::npos;
+         at = text.find(kPreamble, at + 1))
+      ++count;
     carry = text.substr(text.size() - std::min(text.size(), kPreamble.size() - 1));
   }
   return count;
@@ -107,7 +110,8 @@ std::array<ChildRun, kToolCount> RunOnce(const std::string& input, const std::st
   Remove(output);
   runs[kTr] = RunProgram({"/usr/bin/tr", "A-Z", "a-z"}, input, output);
   Remove(output);
-  runs[kTransform] = RunInChild([&] { return TransformScript(input, tables, output) == TransformOutcome::kDone; });
+  runs[kTransform] =
+      RunInChild([&] { return TransformScript(input, tables, output) == TransformOutcome::kDone; });
   return runs;
 }
 
@@ -123,7 +127,8 @@ Result Measure(const Case& c, const Options& options) {
   }
   std::array<std::vector<double>, kToolCount> seconds;
   for (int run = 0; run < options.runs; ++run) {
-    const std::array<ChildRun, kToolCount> runs = RunOnce(input, output, result.script.noIdentityTables);
+    const std::array<ChildRun, kToolCount> runs =
+        RunOnce(input, output, result.script.noIdentityTables);
     for (int tool = 0; tool < kToolCount; ++tool) {
       result.ok = result.ok && runs[tool].ok;
       seconds[tool].push_back(runs[tool].seconds);
@@ -140,14 +145,15 @@ double InputMiB(const Result& r) { return static_cast<double>(r.script.bytes) / 
 double Transform(const Result& r) { return r.seconds[kTransform]; }
 
 void PrintTable(const std::vector<Result>& results) {
-  std::printf("| script | MiB | procedures | framed | cp s | tr s | transform s | transform MiB/s "
-              "| transform / tr | transform / cp | peak RSS MiB |\n");
+  std::printf(
+      "| script | MiB | procedures | framed | cp s | tr s | transform s | transform MiB/s "
+      "| transform / tr | transform / cp | peak RSS MiB |\n");
   std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
   for (const Result& r : results) {
-    std::printf("| %s%s | %.1f | %zu | %zu | %.3f | %.3f | %.3f | %.0f | %.2f | %.2f | %.0f |\n", r.label.c_str(),
-                r.ok ? "" : " (FAILED)", InputMiB(r), r.script.procedures, r.framed, r.seconds[kCp],
-                r.seconds[kTr], Transform(r), InputMiB(r) / Transform(r), Transform(r) / r.seconds[kTr],
-                Transform(r) / r.seconds[kCp], r.peakMiB);
+    std::printf("| %s%s | %.1f | %zu | %zu | %.3f | %.3f | %.3f | %.0f | %.2f | %.2f | %.0f |\n",
+                r.label.c_str(), r.ok ? "" : " (FAILED)", InputMiB(r), r.script.procedures,
+                r.framed, r.seconds[kCp], r.seconds[kTr], Transform(r), InputMiB(r) / Transform(r),
+                Transform(r) / r.seconds[kTr], Transform(r) / r.seconds[kCp], r.peakMiB);
   }
 }
 
@@ -163,7 +169,8 @@ void PrintGoal(const std::string& what, std::optional<double> value, double limi
     std::printf("- %s: not measured (at most %.2f)\n", what.c_str(), limit);
     return;
   }
-  std::printf("- %s: %.2f (at most %.2f) %s\n", what.c_str(), *value, limit, *value <= limit ? "met" : "MISSED");
+  std::printf("- %s: %.2f (at most %.2f) %s\n", what.c_str(), *value, limit,
+              *value <= limit ? "met" : "MISSED");
 }
 
 void PrintGoals(const std::vector<Result>& results) {
@@ -183,8 +190,10 @@ void PrintGoals(const std::vector<Result>& results) {
   PrintGoal("transform time per MiB at " + largeName + " over that at " + smallName,
             large && small ? std::optional(perMiB(large) / perMiB(small)) : std::nullopt, 1.2);
   PrintGoal("transform peak RSS less the input size, MiB, worst of the scripts", worstExcess, 64);
-  PrintGoal("one-line script over the realistic LF script of " + smallName,
-            oneLine && smallLf ? std::optional(Transform(*oneLine) / Transform(*smallLf)) : std::nullopt, 1.5);
+  PrintGoal(
+      "one-line script over the realistic LF script of " + smallName,
+      oneLine && smallLf ? std::optional(Transform(*oneLine) / Transform(*smallLf)) : std::nullopt,
+      1.5);
 }
 
 // A whole number of at least 1 from `text`, or 0.
@@ -221,12 +230,13 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 }
 
 void PrintHeading(const Options& options) {
-  std::printf("Median of %d runs. Each run copies the script with cp, lower-cases it with\n"
-              "tr A-Z a-z and transforms it, in this order, each in a child process. cp and tr\n"
-              "are timed from their start to their end; the transform is TransformScript's own\n"
-              "time, file to file, with no program start, connection or catalogue query in it.\n"
-              "Peak RSS is the transform's child process, highest of the runs.\n\n",
-              options.runs);
+  std::printf(
+      "Median of %d runs. Each run copies the script with cp, lower-cases it with\n"
+      "tr A-Z a-z and transforms it, in this order, each in a child process. cp and tr\n"
+      "are timed from their start to their end; the transform is TransformScript's own\n"
+      "time, file to file, with no program start, connection or catalogue query in it.\n"
+      "Peak RSS is the transform's child process, highest of the runs.\n\n",
+      options.runs);
 }
 
 }  // namespace
@@ -234,17 +244,20 @@ void PrintHeading(const Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: transform_bench [--runs N] [--sizes 1,16,256] [--dir DIR] [--keep]\n");
+    std::fprintf(stderr,
+                 "usage: transform_bench [--runs N] [--sizes 1,16,256] [--dir DIR] [--keep]\n");
     return 2;
   }
   const bool ownDir = options.dir.empty();
   if (ownDir) {
-    options.dir = std::filesystem::temp_directory_path() / ("qtvdbadmin-bench-" + std::to_string(getpid()));
+    options.dir =
+        std::filesystem::temp_directory_path() / ("qtvdbadmin-bench-" + std::to_string(getpid()));
   }
   std::error_code error;
   std::filesystem::create_directories(options.dir, error);
   if (error) {
-    std::fprintf(stderr, "transform_bench: cannot create %s: %s\n", options.dir.c_str(), error.message().c_str());
+    std::fprintf(stderr, "transform_bench: cannot create %s: %s\n", options.dir.c_str(),
+                 error.message().c_str());
     return 1;
   }
 

@@ -2,8 +2,10 @@
 // the database. Every failed call becomes a DatabaseError; a call through an object that
 // could not be created fails with E_POINTER.
 #include <windows.h>
+
 #include <ole2.h>
 #include <oleauto.h>
+
 #include <adoint.h>
 #include <msdasc.h>
 
@@ -119,8 +121,8 @@ bool ToAnsi(const wchar_t* text, std::string& narrow) {
   Bstr description;
   std::string text;
   if (GetErrorInfo(0, info.Out()) == S_OK && info.get() != nullptr &&
-      SUCCEEDED(info.get()->GetDescription(description.Out())) &&
-      ToAnsi(description.get(), text) && !text.empty()) {
+      SUCCEEDED(info.get()->GetDescription(description.Out())) && ToAnsi(description.get(), text) &&
+      !text.empty()) {
     error.message += ": " + text;
   }
   throw error;
@@ -142,8 +144,7 @@ T& Use(const ComRef<T>& ref) {
 template <typename T>
 void CreateRunningObject(const CLSID& objectClass, const IID& objectInterface, ComRef<T>& object) {
   ComRef<IUnknown> unknown;
-  if (FAILED(CoCreateInstance(objectClass, nullptr, CLSCTX_ALL, IID_IUnknown,
-                              unknown.OutVoid()))) {
+  if (FAILED(CoCreateInstance(objectClass, nullptr, CLSCTX_ALL, IID_IUnknown, unknown.OutVoid()))) {
     return;
   }
   if (FAILED(OleRun(unknown.get()))) return;
@@ -179,9 +180,7 @@ struct DatabaseSession {
   bool onFirstRow = true;  // no row has been fetched since the query ran
 };
 
-void DatabaseSessionDeleter::operator()(DatabaseSession* session) const noexcept {
-  delete session;
-}
+void DatabaseSessionDeleter::operator()(DatabaseSession* session) const noexcept { delete session; }
 
 DatabaseSessionPtr StartDatabaseSession() {
   DatabaseSessionPtr session(new DatabaseSession);
@@ -209,20 +208,20 @@ void OpenConnection(DatabaseSession& session) {
   Bstr connectionString;
   Check(connection.get_ConnectionString(connectionString.Out()));
   const Bstr userId, password;
-  Check(connection.Open(connectionString.get(), userId.get(), password.get(),
-                        adConnectUnspecified));
+  Check(
+      connection.Open(connectionString.get(), userId.get(), password.get(), adConnectUnspecified));
 }
 
 void ExecuteQuery(DatabaseSession& session, std::string_view query) {
   AdoCommand& command = Use(session.command);
   std::wstring wideQuery;
   if (!query.empty()) {
-    const int size = MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()),
-                                         nullptr, 0);
+    const int size =
+        MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()), nullptr, 0);
     if (size <= 0) ThrowComError(HRESULT_FROM_WIN32(GetLastError()));
     wideQuery.resize(static_cast<std::size_t>(size));
-    MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()),
-                        wideQuery.data(), size);
+    MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()), wideQuery.data(),
+                        size);
   }
   Check(command.putref_ActiveConnection(session.connection.get()));
   Check(command.put_CommandText(Bstr(wideQuery).get()));

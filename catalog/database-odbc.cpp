@@ -53,7 +53,8 @@ DatabaseError Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
     message.resize(static_cast<std::size_t>(length) + 1);
     result = read();
   }
-  if (!SQL_SUCCEEDED(result)) return DatabaseError{"", "the ODBC call failed and gave no diagnostic"};
+  if (!SQL_SUCCEEDED(result))
+    return DatabaseError{"", "the ODBC call failed and gave no diagnostic"};
   return DatabaseError{FromOdbc(state, std::size(state)), FromOdbc(message.data(), message.size())};
 }
 
@@ -70,8 +71,7 @@ struct Handle {
   Handle(SQLSMALLINT handleType, const Handle& parent) : type(handleType) {
     Check(SQLAllocHandle(type, parent.value, &value), parent.type, parent.value);
   }
-  Handle(Handle&& other) noexcept
-      : type(other.type), value(std::exchange(other.value, nullptr)) {}
+  Handle(Handle&& other) noexcept : type(other.type), value(std::exchange(other.value, nullptr)) {}
   Handle& operator=(Handle&& other) noexcept {
     std::swap(type, other.type);
     std::swap(value, other.value);
@@ -111,8 +111,8 @@ struct Listed {
   std::string name;
   std::string description;
 };
-using ListCall = SQLRETURN (*)(SQLHENV, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*, SQLWCHAR*,
-                               SQLSMALLINT, SQLSMALLINT*);
+using ListCall = SQLRETURN (*)(SQLHENV, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*,
+                               SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*);
 
 std::vector<Listed> List(const Handle& environment, ListCall call) {
   std::vector<Listed> entries;
@@ -121,11 +121,12 @@ std::vector<Listed> List(const Handle& environment, ListCall call) {
   SQLSMALLINT nameLength = 0;
   SQLSMALLINT descriptionLength = 0;
   for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
-    const SQLRETURN result = call(environment.value, direction, name, std::size(name), &nameLength, description,
-                                  std::size(description), &descriptionLength);
+    const SQLRETURN result = call(environment.value, direction, name, std::size(name), &nameLength,
+                                  description, std::size(description), &descriptionLength);
     if (result == SQL_NO_DATA) break;
     Check(result, environment);
-    entries.push_back({FromOdbc(name, std::size(name)), FromOdbc(description, std::size(description))});
+    entries.push_back(
+        {FromOdbc(name, std::size(name)), FromOdbc(description, std::size(description))});
   }
   return entries;
 }
@@ -245,8 +246,9 @@ DatabaseError AnswerTooLong() { return DatabaseError{"", "the answer is longer t
 
 bool SameKeyword(std::string_view keyword, std::string_view name) {
   return keyword.size() == name.size() &&
-         std::equal(keyword.begin(), keyword.end(), name.begin(),
-                    [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+         std::equal(keyword.begin(), keyword.end(), name.begin(), [](char a, char b) {
+           return std::toupper(static_cast<unsigned char>(a)) == b;
+         });
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -263,7 +265,8 @@ std::string_view CutValue(std::string_view& text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first != std::string_view::npos && text[first] == '{') {
     end = first + 1;
-    while (end < text.size() && !(text[end] == '}' && (end + 1 >= text.size() || text[end + 1] != '}'))) {
+    while (end < text.size() &&
+           !(text[end] == '}' && (end + 1 >= text.size() || text[end + 1] != '}'))) {
       end += text[end] == '}' ? 2 : 1;
     }
     value = text.substr(first + 1, std::min(end, text.size()) - first - 1);
@@ -325,22 +328,26 @@ void ShowChoices(std::FILE* terminal, const std::vector<Listed>& sources,
   std::fputs("ODBC data sources:\n", terminal);
   if (sources.empty()) std::fputs("  (none)\n", terminal);
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    std::fprintf(terminal, "  %zu  %s (%s)\n", i + 1, sources[i].name.c_str(), sources[i].description.c_str());
+    std::fprintf(terminal, "  %zu  %s (%s)\n", i + 1, sources[i].name.c_str(),
+                 sources[i].description.c_str());
   }
-  std::fputs("ODBC drivers, for a connection string such as Driver=<name>;Server=...;Database=...:\n",
-             terminal);
+  std::fputs(
+      "ODBC drivers, for a connection string such as Driver=<name>;Server=...;Database=...:\n",
+      terminal);
   if (drivers.empty()) std::fputs("  (none)\n", terminal);
   for (const Listed& driver : drivers) std::fprintf(terminal, "  %s\n", driver.name.c_str());
 }
 
 std::string Describe(const DatabaseError& error) {
-  std::string text = error.sqlState.empty() ? error.message : "[" + error.sqlState + "] " + error.message;
+  std::string text =
+      error.sqlState.empty() ? error.message : "[" + error.sqlState + "] " + error.message;
   text.erase(text.find_last_not_of(" \t\r\n") + 1);
   return text;
 }
 
 // Asks on the terminal until a choice connects, as a dialog's connection test would.
-bool PromptOnTerminal(const Handle& environment, std::FILE* terminal, std::string& connectionString) {
+bool PromptOnTerminal(const Handle& environment, std::FILE* terminal,
+                      std::string& connectionString) {
   const std::vector<Listed> sources = List(environment, &SQLDataSourcesW);
   ShowChoices(terminal, sources, List(environment, &SQLDriversW));
   for (;;) {
@@ -374,15 +381,17 @@ std::u16string ReadFirstColumn(const Handle& statement) {
   constexpr SQLLEN kCapacityBytes = kCapacity * sizeof(SQLWCHAR);
   for (;;) {
     SQLLEN indicator = 0;
-    const SQLRETURN result = SQLGetData(statement.value, 1, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+    const SQLRETURN result =
+        SQLGetData(statement.value, 1, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
     if (result == SQL_NO_DATA) break;  // the previous part was the last
     Check(result, statement);
     if (indicator == SQL_NULL_DATA) break;
     const bool knownLength = indicator != SQL_NO_TOTAL;
     const bool complete = result == SQL_SUCCESS || (knownLength && indicator <= kCapacityBytes);
     // A complete part of unknown length ends at its NUL, where the conversion stops.
-    const std::size_t units =
-        complete && knownLength ? std::min<std::size_t>(kCapacity, indicator / sizeof(SQLWCHAR)) : kCapacity;
+    const std::size_t units = complete && knownLength
+                                  ? std::min<std::size_t>(kCapacity, indicator / sizeof(SQLWCHAR))
+                                  : kCapacity;
     value.append(buffer, buffer + units);
     if (complete) break;
   }
@@ -399,9 +408,7 @@ struct DatabaseSession {
   Handle statement;
 };
 
-void DatabaseSessionDeleter::operator()(DatabaseSession* session) const noexcept {
-  delete session;
-}
+void DatabaseSessionDeleter::operator()(DatabaseSession* session) const noexcept { delete session; }
 
 DatabaseSessionPtr StartDatabaseSession() {
   DatabaseSessionPtr session(new DatabaseSession);
@@ -411,19 +418,22 @@ DatabaseSessionPtr StartDatabaseSession() {
     environment.value = nullptr;
     throw DatabaseError{"", "cannot allocate an ODBC environment"};
   }
-  Check(SQLSetEnvAttr(environment.value, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+  Check(SQLSetEnvAttr(environment.value, SQL_ATTR_ODBC_VERSION,
+                      reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
         environment);
   return session;
 }
 
 bool PromptForConnection(DatabaseSession& session) {
   const Terminal terminal = OpenTerminal();
-  if (terminal) return PromptOnTerminal(session.environment, terminal.get(), session.connectionString);
+  if (terminal)
+    return PromptOnTerminal(session.environment, terminal.get(), session.connectionString);
   std::string answer;
   const Answer read = ReadAnswer(answer);
   if (read == Answer::kCancelled) return false;
   if (read == Answer::kTooLong) throw AnswerTooLong();
-  session.connectionString = ConnectionStringFor(answer, List(session.environment, &SQLDataSourcesW));
+  session.connectionString =
+      ConnectionStringFor(answer, List(session.environment, &SQLDataSourcesW));
   return true;
 }
 
@@ -437,7 +447,8 @@ void ExecuteQuery(DatabaseSession& session, std::string_view query) {
   if (!session.connection) throw DatabaseError{"", "no connection is open"};
   session.statement = Handle(SQL_HANDLE_STMT, session.connection->dbc);
   const Handle& statement = session.statement;
-  Check(SQLSetStmtAttrW(statement.value, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN{0}), 0),
+  Check(SQLSetStmtAttrW(statement.value, SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(SQLULEN{0}), 0),
         statement);
   std::vector<SQLWCHAR> text = ToOdbc(query);
   const SQLRETURN result = SQLExecDirectW(statement.value, text.data(), SQL_NTS);

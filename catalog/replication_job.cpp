@@ -65,7 +65,8 @@ bool ProcessReplicationScripts(const std::string& inputFile, const std::string& 
   std::snprintf(countLine, sizeof countLine, "\t%d tables have no identity columns\n",
                 static_cast<int>(tables.size()));
   ConsoleWrite(std::string_view(countLine));
-  const bool transformed = ReportTransform(TransformScript(inputFile, tables, outputFile), inputFile);
+  const bool transformed =
+      ReportTransform(TransformScript(inputFile, tables, outputFile), inputFile);
   try {
     CloseConnection(*session);
   } catch (const DatabaseError&) {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "catalog/replication_job.h"
-#include "io/console.h"
 #include "groups/groups.h"
+#include "io/console.h"
 
 namespace {
 
@@ -44,12 +44,10 @@ struct GroupReport {
   std::wstring_view failed;
 };
 
-constexpr GroupReport kCreateReport{
-    L"VOK QTV NT administration groups was succefully created.\n\n",
-    L"Could not create VOK QTV NT administration groups.\n\n"};
-constexpr GroupReport kDeleteReport{
-    L"VOK QTV NT administration groups was succefully deleted.\n\n",
-    L"Could not delete VOK QTV NT administration groups.\n\n"};
+constexpr GroupReport kCreateReport{L"VOK QTV NT administration groups was succefully created.\n\n",
+                                    L"Could not create VOK QTV NT administration groups.\n\n"};
+constexpr GroupReport kDeleteReport{L"VOK QTV NT administration groups was succefully deleted.\n\n",
+                                    L"Could not delete VOK QTV NT administration groups.\n\n"};
 
 // Writes the banner, runs `job` over every group and reports it: on success the group names,
 // otherwise the job's messages.

@@ -1,5 +1,5 @@
-#include "io/console.h"
 #include "cli/driver.h"
+#include "io/console.h"
 
 int main(int argc, char** argv) {
   PrepareStandardStreams();

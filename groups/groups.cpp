@@ -82,21 +82,20 @@ bool ForEveryGroup(GroupErrorList& errors, GroupCall forGroup) {
 
 }  // namespace
 
-bool AddNTGroup(const std::wstring& server, const std::wstring& group,
-                const std::wstring& comment, std::wstring& errorText) {
+bool AddNTGroup(const std::wstring& server, const std::wstring& group, const std::wstring& comment,
+                std::wstring& errorText) {
   return DescribeCall(
       kCreate, group, [&] { return AddLocalGroup(server, group, comment); }, errorText);
 }
 
 bool CreateNTGroups(GroupErrorList& errors) {
-  return ForEveryGroup(errors, [](const std::wstring& server, const std::wstring& group,
-                                  std::wstring& errorText) {
-    return AddNTGroup(server, group, kGroupComment, errorText);
-  });
+  return ForEveryGroup(
+      errors, [](const std::wstring& server, const std::wstring& group, std::wstring& errorText) {
+        return AddNTGroup(server, group, kGroupComment, errorText);
+      });
 }
 
-bool DeleteNTGroup(const std::wstring& server, const std::wstring& group,
-                   std::wstring& errorText) {
+bool DeleteNTGroup(const std::wstring& server, const std::wstring& group, std::wstring& errorText) {
   return DescribeCall(
       kDelete, group, [&] { return DeleteLocalGroup(server, group); }, errorText);
 }

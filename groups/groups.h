@@ -17,8 +17,8 @@ extern const wchar_t* const AdminGroupTable[];
 // "AddNTGroup : failed : <reason> for : <group>" (the part before " for : " holds at most 511
 // characters), or "AddNTGroup : unknown error for : <group>" when the platform's add call threw
 // anything at all.
-bool AddNTGroup(const std::wstring& server, const std::wstring& group,
-                const std::wstring& comment, std::wstring& errorText);
+bool AddNTGroup(const std::wstring& server, const std::wstring& group, const std::wstring& comment,
+                std::wstring& errorText);
 
 // Tries every group of AdminGroupTable in order, whatever failed before, on this computer with
 // the comment "VOK QTV account". True when each group was added or existed already. Appends

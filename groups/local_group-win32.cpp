@@ -1,6 +1,7 @@
 // Local groups through the Windows network-management service: added with NetLocalGroupAdd,
 // removed with NetLocalGroupDel.
 #include <windows.h>
+
 #include <lm.h>
 
 #include <array>
@@ -15,8 +16,8 @@ namespace {
 std::wstring SystemMessage(DWORD code) {
   std::array<wchar_t, 512> buffer{};
   const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                     0, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr);
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                     buffer.data(), static_cast<DWORD>(buffer.size()), nullptr);
   std::wstring message(buffer.data(), length);
   const std::size_t end = message.find_last_not_of(L"\r\n ");
   message.erase(end == std::wstring::npos ? 0 : end + 1);

@@ -71,8 +71,7 @@ int StartTool(const char* tool, std::vector<char*>& argv, FileDescriptor& output
   int failure = ENOENT;
   for (const char* program : {tool, systemTool.c_str()}) {
     argv[0] = const_cast<char*>(program);
-    failure = posix_spawnp(&pid, program, &spawn.actions, nullptr, argv.data(),
-                           environment.data());
+    failure = posix_spawnp(&pid, program, &spawn.actions, nullptr, argv.data(), environment.data());
     if (failure != ENOENT) break;
   }
   return failure;
@@ -102,8 +101,8 @@ ShadowToolRun Ended(const char* tool, int status, const std::string& output) {
   if (WIFEXITED(status)) return {WEXITSTATUS(status), {}, WidenAscii(output)};
   const int signal = WTERMSIG(status);
   return {std::nullopt,
-          WidenAscii(std::string(tool) + " was ended by signal " + std::to_string(signal) +
-                     " (" + strsignal(signal) + ")"),
+          WidenAscii(std::string(tool) + " was ended by signal " + std::to_string(signal) + " (" +
+                     strsignal(signal) + ")"),
           WidenAscii(output)};
 }
 
@@ -112,8 +111,7 @@ ShadowToolRun Ended(const char* tool, int status, const std::string& output) {
 ShadowToolRun RunShadowTool(const char* tool, const std::wstring& group) {
   std::string name;
   if (!NarrowName(group, name)) {
-    return Failed(std::string("the group name holds characters that ") + tool +
-                  " does not take");
+    return Failed(std::string("the group name holds characters that ") + tool + " does not take");
   }
   // "--" keeps a name that starts with a hyphen from being read as an option.
   std::vector<char*> argv{nullptr, const_cast<char*>("--"), name.data(), nullptr};
@@ -136,8 +134,8 @@ ShadowToolRun RunShadowTool(const char* tool, const std::wstring& group) {
 std::wstring ShadowToolWords(const char* tool, const ShadowToolRun& run) {
   std::wstring words = run.failure;
   if (run.exitStatus) {
-    words = WidenAscii(std::string(tool) + " exited with status " +
-                       std::to_string(*run.exitStatus));
+    words =
+        WidenAscii(std::string(tool) + " exited with status " + std::to_string(*run.exitStatus));
   }
   if (!run.output.empty()) words += L": " + run.output;
   return words;

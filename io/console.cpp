@@ -4,9 +4,7 @@
 
 #include <cstdio>
 
-void ConsoleWrite(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
+void ConsoleWrite(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 void ConsoleWriteLine(std::string_view text) {
   ConsoleWrite(text);

@@ -35,7 +35,8 @@ extern "C" void ZeroMissingPage(int, siginfo_t* info, void*) {
   const auto* const at = static_cast<const char*>(info->si_addr);
   if (start != nullptr && at >= start && at < start + gMappedSize.load()) {
     void* const page = const_cast<char*>(start) + (at - start) / gPageSize * gPageSize;
-    if (mmap(page, gPageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+    if (mmap(page, gPageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+        MAP_FAILED) {
       gMappedChanged = 1;
       return;  // the read is made again, and finds zeros
     }

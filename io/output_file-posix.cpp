@@ -17,9 +17,9 @@
 
 struct OutputFile {
   int fd = -1;
-  bool ownsFd = true;          // false when fd is standard output
-  std::string target;          // the file a temporary one replaces
-  std::string temporary;       // empty when the path is written directly
+  bool ownsFd = true;     // false when fd is standard output
+  std::string target;     // the file a temporary one replaces
+  std::string temporary;  // empty when the path is written directly
   bool failed = false;
   bool committed = false;
   std::string error;
@@ -80,7 +80,9 @@ void InstallCleanupHandlers() {
   for (std::size_t i = 0; i < std::size(kCleanupSignals); ++i) {
     gHandlerInstalled[i] = false;
     if (sigaction(kCleanupSignals[i], nullptr, &gPreviousActions[i]) != 0) continue;
-    if (gPreviousActions[i].sa_handler != SIG_DFL || (gPreviousActions[i].sa_flags & SA_SIGINFO) != 0) continue;
+    if (gPreviousActions[i].sa_handler != SIG_DFL ||
+        (gPreviousActions[i].sa_flags & SA_SIGINFO) != 0)
+      continue;
     gHandlerInstalled[i] = sigaction(kCleanupSignals[i], &action, nullptr) == 0;
   }
 }
@@ -177,7 +179,6 @@ bool OpenDirectly(OutputFile& file, const std::string& path) {
   return file.fd >= 0;
 }
 
-
 // Removes the temporary file unless it was renamed, and gives the signals their actions back.
 void Discard(OutputFile& file) {
   if (file.temporary.empty()) return;
@@ -193,7 +194,8 @@ void Discard(OutputFile& file) {
 // Makes the rename itself last: a failure here leaves a complete output, so it is not reported.
 void SyncDirectoryOf(const std::string& path) {
   const std::string directory = DirectoryOf(path);
-  const int fd = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd =
+      open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   fsync(fd);
   close(fd);
@@ -228,8 +230,8 @@ bool CommitTemporary(OutputFile& file) {
 void StartWriteBack(OutputFile& file) {
   constexpr std::size_t kWriteBackStep = std::size_t{8} << 20;
   if (file.temporary.empty() || file.written - file.writtenBack < kWriteBackStep) return;
-  sync_file_range(file.fd, static_cast<off_t>(file.writtenBack), static_cast<off_t>(file.written - file.writtenBack),
-                  SYNC_FILE_RANGE_WRITE);
+  sync_file_range(file.fd, static_cast<off_t>(file.writtenBack),
+                  static_cast<off_t>(file.written - file.writtenBack), SYNC_FILE_RANGE_WRITE);
   file.writtenBack = file.written;
 }
 
@@ -252,12 +254,15 @@ bool CanWriteDirect(const OutputFile& file, std::string_view bytes) {
 bool SetDirect(OutputFile& file, bool direct) {
   if (file.direct == direct) return true;
   const int flags = fcntl(file.fd, F_GETFL);
-  if (flags < 0 || fcntl(file.fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) != 0) return false;
+  if (flags < 0 || fcntl(file.fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) != 0)
+    return false;
   file.direct = direct;
   return true;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 }  // namespace
 
@@ -294,7 +299,6 @@ void DeleteOutputFile(OutputFile* file) noexcept {
 
 OutputFile* NewOutputFile() { return new OutputFile; }
 
-
 bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   if (file.failed) return false;
   while (!bytes.empty()) {
@@ -303,11 +307,14 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
       file.directRefused = true;
       direct = false;
     }
-    if (!direct && !SetDirect(file, false)) return Fail(file, SystemError("cannot write", file.target));
-    const std::size_t count = direct ? bytes.size() - bytes.size() % kOutputFileAlignment : bytes.size();
+    if (!direct && !SetDirect(file, false))
+      return Fail(file, SystemError("cannot write", file.target));
+    const std::size_t count =
+        direct ? bytes.size() - bytes.size() % kOutputFileAlignment : bytes.size();
     const ssize_t written = write(file.fd, bytes.data(), count);
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0 && errno == EINVAL && file.direct) {  // not these bytes: they go through the cache
+    if (written < 0 && errno == EINVAL &&
+        file.direct) {  // not these bytes: they go through the cache
       file.directRefused = true;
       continue;
     }

@@ -12,9 +12,9 @@
 
 struct OutputFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
-  bool ownsHandle = true;   // false when the handle is standard output's
-  std::wstring target;      // the file a temporary one replaces
-  std::wstring temporary;   // empty when the path is written directly
+  bool ownsHandle = true;  // false when the handle is standard output's
+  std::wstring target;     // the file a temporary one replaces
+  std::wstring temporary;  // empty when the path is written directly
   DWORD keptAttributes = 0;
   bool failed = false;
   bool committed = false;
@@ -63,13 +63,15 @@ bool SameFile(HANDLE a, HANDLE b) {
   BY_HANDLE_FILE_INFORMATION first, second;
   return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
          first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 // The file a path reaches once links are followed, from a handle open on it.
 std::wstring FinalPath(HANDLE handle, const std::wstring& path) {
   std::wstring name(32768, L'\0');
-  const DWORD length = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
+  const DWORD length =
+      GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
   if (length == 0 || length >= name.size()) return path;
   name.resize(length);
   return name;
@@ -81,12 +83,13 @@ bool CreateTemporary(OutputFile& file) {
     const unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
                                     GetTickCount64() ^ (attempt * 0x9E3779B97F4A7C15ull);
     wchar_t suffix[7];
-    for (int i = 0; i < 6; ++i) suffix[i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[(seed >> (6 * i)) % 36];
+    for (int i = 0; i < 6; ++i)
+      suffix[i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[(seed >> (6 * i)) % 36];
     suffix[6] = L'\0';
     const std::wstring name = directory + L".qtvdbadmin-" + suffix;
     if (name.size() >= std::size(gTemporaryPath)) break;
-    file.handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file.handle != INVALID_HANDLE_VALUE) {
       file.temporary = name;
       name.copy(gTemporaryPath, name.size());
@@ -135,7 +138,8 @@ bool CommitTemporary(OutputFile& file) {
 bool OpenOutputFileAt(OutputFile& file, const std::string& narrowPath) {
   const std::wstring path = Wide(narrowPath);
   file.target = path;
-  const Probe probe{CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  const Probe probe{CreateFileW(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
   if (probe.handle == INVALID_HANDLE_VALUE) return CreateTemporary(file);  // a new file
   if (SameFile(probe.handle, GetStdHandle(STD_OUTPUT_HANDLE))) {
@@ -145,8 +149,8 @@ bool OpenOutputFileAt(OutputFile& file, const std::string& narrowPath) {
     return true;
   }
   if (GetFileType(probe.handle) != FILE_TYPE_DISK) {  // a device or a pipe: written directly
-    file.handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file.handle == INVALID_HANDLE_VALUE) file.error = SystemError("cannot open the output");
     return file.handle != INVALID_HANDLE_VALUE;
   }
@@ -160,8 +164,8 @@ bool OpenOutputFileAt(OutputFile& file, const std::string& narrowPath) {
     return false;
   }
   file.target = FinalPath(probe.handle, path);
-  file.keptAttributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  file.keptAttributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
   return CreateTemporary(file);
 }
 
@@ -172,7 +176,6 @@ void DeleteOutputFile(OutputFile* file) noexcept {
 }
 
 OutputFile* NewOutputFile() { return new OutputFile; }
-
 
 bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   if (file.failed) return false;
@@ -187,7 +190,9 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
   return true;
 }
 
-bool StartOutputFileWrite(OutputFile& file, std::string_view bytes) { return WriteOutputFile(file, bytes); }
+bool StartOutputFileWrite(OutputFile& file, std::string_view bytes) {
+  return WriteOutputFile(file, bytes);
+}
 
 bool CommitOutputFile(OutputFile& file) {
   if (file.failed || file.committed) return !file.failed;

@@ -77,7 +77,8 @@ std::string Utf8FromUtf16(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size() && text[i] != u'\0'; ++i) {
     char32_t c = text[i];
     if (IsSurrogate(c)) {
-      const bool paired = c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+      const bool paired =
+          c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
       c = paired ? 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00) : 0xFFFD;
     }
     AppendUtf8(narrow, c);
@@ -96,4 +97,3 @@ std::u16string Utf16FromUtf8(std::string_view text) {
   }
   return wide;
 }
-

@@ -117,9 +117,13 @@ bool WritePiece(std::ostream& out, std::string_view piece, bool lowerCase) {
 
 }  // namespace
 
-bool WriteScriptPiece(std::ostream& out, std::string_view piece) { return WritePiece(out, piece, true); }
+bool WriteScriptPiece(std::ostream& out, std::string_view piece) {
+  return WritePiece(out, piece, true);
+}
 
-bool WriteAddedText(std::ostream& out, std::string_view text) { return WritePiece(out, text, false); }
+bool WriteAddedText(std::ostream& out, std::string_view text) {
+  return WritePiece(out, text, false);
+}
 
 bool WriteFraming(ScriptCursor& cursor, const ProcedureFrame& frame) {
   if (!frame.objectCommentFollows && !WriteAddedText(cursor.out, frame.objectHeader)) return false;

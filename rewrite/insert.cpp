@@ -32,8 +32,8 @@ bool IsSeparator(char byte) { return byte == ' ' || byte == '\t' || byte == '\r'
 // letter of some code page.
 bool IsWordByte(char byte) {
   const char lower = LowerCaseByte(byte);
-  return (lower >= 'a' && lower <= 'z') || (byte >= '0' && byte <= '9') || byte == '_' || byte == '@' ||
-         byte == '#' || byte == '$' || static_cast<unsigned char>(byte) >= 0x80;
+  return (lower >= 'a' && lower <= 'z') || (byte >= '0' && byte <= '9') || byte == '_' ||
+         byte == '@' || byte == '#' || byte == '$' || static_cast<unsigned char>(byte) >= 0x80;
 }
 
 // Whether a name may be written without brackets: a word that does not start with a digit, $ or
@@ -46,7 +46,8 @@ bool CanStandBare(std::string_view name) {
 // Whether `word` stands at `at` as a whole word.
 bool WordAt(std::string_view text, std::size_t at, std::string_view word) {
   const std::string_view rest = text.substr(at);
-  return StartsWithLowerCase(rest, word) && (rest.size() == word.size() || !IsWordByte(rest[word.size()]));
+  return StartsWithLowerCase(rest, word) &&
+         (rest.size() == word.size() || !IsWordByte(rest[word.size()]));
 }
 
 // Skips separators from `at`; true when at least one was there or a quoted name follows.
@@ -111,7 +112,8 @@ bool FindInsertStatement(std::string_view procedure, InsertStatement& statement)
   }
   if (statement.endPos == kNotFound) return false;
   return ReadInsertTarget(
-      procedure.substr(statement.insertPos, statement.endPos - statement.insertPos), statement.target);
+      procedure.substr(statement.insertPos, statement.endPos - statement.insertPos),
+      statement.target);
 }
 
 }  // namespace
@@ -157,7 +159,8 @@ ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFram
 
   const std::string_view text = cursor.rest;
   InsertStatement statement;
-  if (!FindInsertStatement(text.substr(0, frame.goPos), statement)) return CopyThroughGo(cursor, frame.goPos);
+  if (!FindInsertStatement(text.substr(0, frame.goPos), statement))
+    return CopyThroughGo(cursor, frame.goPos);
 
   std::string onLine, offLine;
   if (!tables.contains(statement.target.table)) {
@@ -168,7 +171,8 @@ ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFram
   // after the letters "go" too (the line feed, or the CR of a CR LF); the concurrent-snapshot
   // form keeps its own end of the else branch and of the procedure.
   const std::string_view head = text.substr(0, statement.insertPos);
-  const std::string_view insert = text.substr(statement.insertPos, statement.endPos - statement.insertPos);
+  const std::string_view insert =
+      text.substr(statement.insertPos, statement.endPos - statement.insertPos);
   const std::size_t tail = statement.endPos + 1;
   const std::string_view ownEnding = text.substr(tail, frame.goPos + kGo.size() - tail);
   if (!WriteScriptPiece(cursor.out, head) || !WriteAddedText(cursor.out, onLine) ||

@@ -53,8 +53,12 @@ void FrameProcedure(std::string_view nameText, ProcedureFrame& frame) {
   AssignLowerCased(frame.procName, buffered.substr(0, buffered.find('\0')));
   if (!frame.procName.empty() && frame.procName.back() == ']') frame.procName.pop_back();
   const std::string& name = frame.procName;
-  frame.objectHeader.assign("/****** Object:  StoredProcedure [dbo].[ ").append(name).append(" ] ******/\n \n");
-  frame.dropPreamble.assign("IF object_id('dbo.[").append(name).append("]') IS NOT NULL \n\tDROP PROCEDURE dbo.[");
+  frame.objectHeader.assign("/****** Object:  StoredProcedure [dbo].[ ")
+      .append(name)
+      .append(" ] ******/\n \n");
+  frame.dropPreamble.assign("IF object_id('dbo.[")
+      .append(name)
+      .append("]') IS NOT NULL \n\tDROP PROCEDURE dbo.[");
   frame.dropPreamble.append(name).append("]\nGO\n---------------------------\n");
   AssignLowerCased(frame.procKind, nameText.substr(kReplicationPrefix.size(), kKindBytes));
 }
@@ -69,7 +73,8 @@ bool CutProcedureName(std::string_view scriptText, NameSearches& searches, Proce
   const std::size_t lineFeed = searches.lineFeed.In(afterKeyword);
   const std::size_t spMs = searches.spMs.In(afterKeyword);
   if (spMs == kNotFound || (lineFeed != kNotFound && spMs > lineFeed)) return false;
-  const std::string_view line = afterKeyword.substr(spMs, lineFeed == kNotFound ? kNotFound : lineFeed - spMs);
+  const std::string_view line =
+      afterKeyword.substr(spMs, lineFeed == kNotFound ? kNotFound : lineFeed - spMs);
   const char before = spMs > 0 ? afterKeyword[spMs - 1] : ' ';
   const std::size_t end = NameEnd(line, before);
   const std::string_view nameText = end == kNotFound ? UnclosedName(line) : line.substr(0, end);

@@ -15,6 +15,6 @@
 #include "rewrite/insert.h"
 
 // Writes the rewritten form of `scriptText` to `out`, lower-cased (A-Z) but for the texts the
-// rewrites add. Text after the last procedure is written too. Stops early, without a word, when `out` fails. Throws
-// std::out_of_range when the create keyword is the very end of the script.
+// rewrites add. Text after the last procedure is written too. Stops early, without a word, when
+// `out` fails. Throws std::out_of_range when the create keyword is the very end of the script.
 void ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out);

@@ -16,9 +16,11 @@ class OutputFileBuffer : public std::streambuf {
  public:
   explicit OutputFileBuffer(OutputFilePtr file) : file_(std::move(file)) {
     for (int i = 0; i < 2; ++i) {
-      storage_[i].reset(new char[kBufferBytes + kOutputFileAlignment]);  // not zeroed: written before read
+      storage_[i].reset(
+          new char[kBufferBytes + kOutputFileAlignment]);  // not zeroed: written before read
       const auto address = reinterpret_cast<std::uintptr_t>(storage_[i].get());
-      buffers_[i] = storage_[i].get() + (kOutputFileAlignment - address % kOutputFileAlignment) % kOutputFileAlignment;
+      buffers_[i] = storage_[i].get() +
+                    (kOutputFileAlignment - address % kOutputFileAlignment) % kOutputFileAlignment;
     }
     setp(buffers_[0], buffers_[0] + kBufferBytes);
   }

@@ -1,6 +1,7 @@
-// The transformer's file layer: reads a script whole, has it scanned and rewritten, and writes the result to the output file, which takes the place of the old one
-// only when it is whole (io/output_file.h). It prints nothing; the caller turns each outcome
-// into the words the administrator sees.
+// The transformer's file layer: reads a script whole, has it scanned and rewritten, and writes the
+// result to the output file, which takes the place of the old one only when it is whole
+// (io/output_file.h). It prints nothing; the caller turns each outcome into the words the
+// administrator sees.
 #pragma once
 
 #include <string>
@@ -24,4 +25,3 @@ enum class TransformOutcome {
 // then left as it was, and so it is on any other exception.
 TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
                                  const std::string& outputPath);
-

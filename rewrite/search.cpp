@@ -43,9 +43,11 @@ std::size_t FindByRareByte(std::string_view text, std::string_view needle, std::
                            std::size_t check) {
   const char* const start = text.data();
   const char* at = start + anchor;
-  const char* const end = start + (text.size() - needle.size()) + anchor + 1;  // past the last anchor
+  const char* const end =
+      start + (text.size() - needle.size()) + anchor + 1;  // past the last anchor
   while (at < end) {
-    at = static_cast<const char*>(std::memchr(at, needle[anchor], static_cast<std::size_t>(end - at)));
+    at = static_cast<const char*>(
+        std::memchr(at, needle[anchor], static_cast<std::size_t>(end - at)));
     if (at == nullptr) return kNotFound;
     const char* const candidate = at - anchor;
     if (LowerCaseByte(candidate[check]) == needle[check] && MatchesAt(candidate, needle)) {
@@ -115,7 +117,8 @@ struct WindowLanes {
 template <std::size_t K>
 std::size_t FindByWindow(std::string_view text, std::string_view needle, std::size_t windowAt,
                          const unsigned char* window, const unsigned char* fold) {
-  const auto* const windows = reinterpret_cast<const unsigned char*>(text.data()) + windowAt;  // by candidate
+  const auto* const windows =
+      reinterpret_cast<const unsigned char*>(text.data()) + windowAt;  // by candidate
   const std::size_t starts = text.size() - needle.size() + 1;
   constexpr std::size_t kPart = sizeof(Bytes16);
   // The first candidate of the part at `base` whose lane is set, from `from` on, where the
@@ -156,7 +159,8 @@ std::size_t FindByWindow(std::string_view text, std::string_view needle, std::si
   // short text is looked at position by position; nothing past the text is read.
   if (starts >= kPart) return firstMatch(lanes.At(windows + starts - kPart), starts - kPart, start);
   for (; start < starts; ++start) {
-    if (HasWindowAt<K>(windows + start, window, fold) && MatchesAt(text.data() + start, needle)) return start;
+    if (HasWindowAt<K>(windows + start, window, fold) && MatchesAt(text.data() + start, needle))
+      return start;
   }
   return kNotFound;
 }
@@ -174,7 +178,8 @@ void CopyLowerCased(std::string_view text, char* to) {
   std::size_t i = 0;
   for (; i + sizeof(Bytes16) <= text.size(); i += sizeof(Bytes16)) {
     const Bytes16 bytes = Load16(from + i);
-    const auto upper = reinterpret_cast<Bytes16>(static_cast<Bytes16>(bytes - 'A') < 26);  // 0xff lanes
+    const auto upper =
+        reinterpret_cast<Bytes16>(static_cast<Bytes16>(bytes - 'A') < 26);  // 0xff lanes
     const Bytes16 lower = bytes + (upper & ('a' - 'A'));
     std::memcpy(to + i, &lower, sizeof lower);
   }
@@ -186,9 +191,11 @@ Needle::Needle(std::string_view text, std::size_t windowAt, std::size_t windowBy
   // are tested for the window.
   rareByte_ = kNotFound;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!IsLetter(text[i]) && (rareByte_ == kNotFound || Rarity(text[i]) > Rarity(text[rareByte_]))) rareByte_ = i;
+    if (!IsLetter(text[i]) && (rareByte_ == kNotFound || Rarity(text[i]) > Rarity(text[rareByte_])))
+      rareByte_ = i;
   }
-  if (rareByte_ != kNotFound && text.size() > 1 && Rarity(text[rareByte_]) < kFrequentRanks) rareByte_ = kNotFound;
+  if (rareByte_ != kNotFound && text.size() > 1 && Rarity(text[rareByte_]) < kFrequentRanks)
+    rareByte_ = kNotFound;
   checkByte_ = rareByte_ == 0 && text.size() > 1 ? 1 : 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (i != rareByte_ && Rarity(text[i]) > Rarity(text[checkByte_])) checkByte_ = i;
@@ -205,7 +212,8 @@ std::size_t FindText(std::string_view text, const Needle& needle) {
   const std::string_view bytes = needle.text_;
   if (bytes.empty()) return 0;
   if (bytes.size() > text.size()) return kNotFound;
-  if (needle.rareByte_ != kNotFound) return FindByRareByte(text, bytes, needle.rareByte_, needle.checkByte_);
+  if (needle.rareByte_ != kNotFound)
+    return FindByRareByte(text, bytes, needle.rareByte_, needle.checkByte_);
   const std::size_t at = needle.windowAt_;
   switch (needle.windowBytes_) {
     case 1:
@@ -227,8 +235,8 @@ std::size_t FindBefore(std::string_view text, const Needle& needle, std::size_t 
 
 std::size_t ForwardSearch::In(std::string_view rest) {
   const char* from = rest.data();
-  const bool stillAhead = searchedFrom_ != nullptr && from >= searchedFrom_ &&
-                          (match_ == nullptr || from <= match_);
+  const bool stillAhead =
+      searchedFrom_ != nullptr && from >= searchedFrom_ && (match_ == nullptr || from <= match_);
   if (!stillAhead) {
     const std::size_t pos = FindText(rest, needle_);
     searchedFrom_ = from;

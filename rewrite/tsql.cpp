@@ -44,7 +44,8 @@ std::size_t GoLineAfter(std::string_view script, std::size_t from) {
 std::size_t LastGoLineBetween(std::string_view script, std::size_t from, std::size_t to) {
   if (to < from + kGo.size()) return kNotFound;
   for (std::size_t go = to - kGo.size() + 1; go-- > from;) {
-    if (LowerCaseByte(script[go]) == 'g' && LowerCaseByte(script[go + 1]) == 'o' && IsGoLineAt(script, go)) {
+    if (LowerCaseByte(script[go]) == 'g' && LowerCaseByte(script[go + 1]) == 'o' &&
+        IsGoLineAt(script, go)) {
       return go;
     }
   }
@@ -89,7 +90,8 @@ std::uint64_t OpenerMask(const unsigned char* block) {
 
 // Reads a block comment at `depth` on from `pos`: one past the "*/" that closes it, or
 // kNotFound when `bound` comes first (`depth` then holds the depth there).
-std::size_t BlockCommentClose(std::string_view script, std::size_t pos, std::size_t bound, std::size_t& depth) {
+std::size_t BlockCommentClose(std::string_view script, std::size_t pos, std::size_t bound,
+                              std::size_t& depth) {
   while (true) {
     const void* star = std::memchr(script.data() + pos, '*', bound - pos);
     if (star == nullptr) return kNotFound;
@@ -152,7 +154,8 @@ std::size_t CodeSearch::GoLineIn(std::string_view rest) {
 
 void CodeSearch::SkipGoLines(std::size_t limit) {
   // The GO line last found may tell that none lies between pos_ and the limit.
-  const bool known = goFrom_ != kNotFound && goFrom_ <= pos_ && (goLine_ == kNotFound || goLine_ >= pos_);
+  const bool known =
+      goFrom_ != kNotFound && goFrom_ <= pos_ && (goLine_ == kNotFound || goLine_ >= pos_);
   if (known && (goLine_ == kNotFound || goLine_ + kGo.size() > limit)) return;
   const std::size_t go = LastGoLineBetween(script_, pos_, limit);
   if (go == kNotFound) return;
@@ -162,7 +165,8 @@ void CodeSearch::SkipGoLines(std::size_t limit) {
 }
 
 std::size_t CodeSearch::NeedleFrom(std::size_t from) {
-  if (needleFrom_ == kNotFound || from < needleFrom_ || (needleAt_ != kNotFound && needleAt_ < from)) {
+  if (needleFrom_ == kNotFound || from < needleFrom_ ||
+      (needleAt_ != kNotFound && needleAt_ < from)) {
     needleFrom_ = from;
     const std::size_t found = FindText(script_.substr(from), needle_);
     needleAt_ = found == kNotFound ? kNotFound : from + found;
@@ -224,7 +228,9 @@ void CodeSearch::ReadOpenConstruct() {
   if (state_ == LexicalState::kBlockComment) {
     close = BlockCommentClose(script_, pos_, bound, depth_);
   } else {
-    const char quote = state_ == LexicalState::kString ? '\'' : state_ == LexicalState::kBracketName ? ']' : '"';
+    const char quote = state_ == LexicalState::kString        ? '\''
+                       : state_ == LexicalState::kBracketName ? ']'
+                                                              : '"';
     close = QuotedClose(script_, pos_, bound, quote);
   }
   if (close != kNotFound) {
@@ -295,13 +301,16 @@ LexicalState StateAfter(std::string_view script) {
 
 namespace {
 
-bool IsSeparator(char byte) { return IsBlank(byte) || byte == '\n' || byte == '\v' || byte == '\f'; }
+bool IsSeparator(char byte) {
+  return IsBlank(byte) || byte == '\n' || byte == '\v' || byte == '\f';
+}
 
 constexpr std::array<bool, 256> kWordBytes = [] {
   std::array<bool, 256> word{};
   for (int byte = 0; byte < 256; ++byte) {
-    word[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-                 byte == '_' || byte == '@' || byte == '#' || byte == '$' || byte == '.' || byte >= 0x80;
+    word[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                 (byte >= '0' && byte <= '9') || byte == '_' || byte == '@' || byte == '#' ||
+                 byte == '$' || byte == '.' || byte >= 0x80;
   }
   return word;
 }();
@@ -363,7 +372,9 @@ class TokenReader {
     peeked_ = false;
     return peek_;
   }
-  std::string_view Text(const Token& token) const { return text_.substr(token.start, token.end - token.start); }
+  std::string_view Text(const Token& token) const {
+    return text_.substr(token.start, token.end - token.start);
+  }
   bool IsWord(const Token& token, std::string_view word) const {
     return token.kind == TokenKind::kWord && EqualsLowerCase(Text(token), word);
   }
@@ -457,14 +468,28 @@ Token TokenReader::Read() {
   }
   if (IsWordByte(byte) || byte == '[' || byte == '"') return ReadWord(token);
   switch (byte) {
-    case '(': token.kind = TokenKind::kOpen; break;
-    case ')': token.kind = TokenKind::kClose; break;
-    case ',': token.kind = TokenKind::kComma; break;
-    case ';': token.kind = TokenKind::kSemicolon; break;
-    case '=': token.kind = TokenKind::kEquals; break;
+    case '(':
+      token.kind = TokenKind::kOpen;
+      break;
+    case ')':
+      token.kind = TokenKind::kClose;
+      break;
+    case ',':
+      token.kind = TokenKind::kComma;
+      break;
+    case ';':
+      token.kind = TokenKind::kSemicolon;
+      break;
+    case '=':
+      token.kind = TokenKind::kEquals;
+      break;
     case '+':
-    case '-': token.kind = TokenKind::kSign; break;
-    default: token.kind = TokenKind::kOther; break;
+    case '-':
+      token.kind = TokenKind::kSign;
+      break;
+    default:
+      token.kind = TokenKind::kOther;
+      break;
   }
   if (byte == '*' && ByteAt(pos_ + 1) == '/') NoteFlaw(pos_);
   token.end = pos_ = pos_ + 1;
@@ -472,12 +497,13 @@ Token TokenReader::Read() {
 }
 
 constexpr std::array<std::string_view, 15> kStatementWords = {
-    "begin", "exec",  "execute", "if",    "return", "raiserror", "set",  "select",
-    "insert", "update", "delete", "print", "throw",  "declare",   "while"};
+    "begin",  "exec",   "execute", "if",    "return", "raiserror", "set",  "select",
+    "insert", "update", "delete",  "print", "throw",  "declare",   "while"};
 
 bool StartsStatement(std::string_view word) {
-  return std::any_of(kStatementWords.begin(), kStatementWords.end(),
-                     [word](std::string_view statement) { return EqualsLowerCase(word, statement); });
+  return std::any_of(
+      kStatementWords.begin(), kStatementWords.end(),
+      [word](std::string_view statement) { return EqualsLowerCase(word, statement); });
 }
 
 // A word that can stand as a procedure name or a value.
@@ -520,7 +546,8 @@ bool ReadParenthesised(TokenReader& reader, std::size_t& end) {
 // Whether the next token starts an argument of exec.
 bool StartsArgument(TokenReader& reader) {
   const Token& next = reader.Peek();
-  if (next.kind == TokenKind::kString || next.kind == TokenKind::kOpen || IsPlainWord(reader, next)) return true;
+  if (next.kind == TokenKind::kString || next.kind == TokenKind::kOpen || IsPlainWord(reader, next))
+    return true;
   if (next.kind != TokenKind::kSign) return false;
   TokenReader probe = reader;
   probe.Take();
@@ -542,7 +569,8 @@ bool ReadValue(TokenReader& reader, std::size_t& end) {
   } else {
     return false;
   }
-  if (reader.IsWord(reader.Peek(), "output") || reader.IsWord(reader.Peek(), "out")) end = reader.Take().end;
+  if (reader.IsWord(reader.Peek(), "output") || reader.IsWord(reader.Peek(), "out"))
+    end = reader.Take().end;
   return true;
 }
 
@@ -616,7 +644,8 @@ bool SkipCondition(TokenReader& reader) {
   for (std::size_t depth = 0;;) {
     const Token token = reader.Peek();
     if (token.kind == TokenKind::kNone || token.kind == TokenKind::kBroken) return false;
-    if (depth == 0 && token.kind == TokenKind::kWord && StartsStatement(reader.Text(token))) return true;
+    if (depth == 0 && token.kind == TokenKind::kWord && StartsStatement(reader.Text(token)))
+      return true;
     reader.Take();
     if (token.kind == TokenKind::kOpen) ++depth;
     if (token.kind == TokenKind::kClose) {
@@ -629,7 +658,8 @@ bool SkipCondition(TokenReader& reader) {
 // Whether the token after an else can start its statement.
 bool StartsElseStatement(TokenReader& reader, const Token& token) {
   return token.kind == TokenKind::kOpen ||
-         (token.kind == TokenKind::kWord && !reader.IsWord(token, "end") && !reader.IsWord(token, "else"));
+         (token.kind == TokenKind::kWord && !reader.IsWord(token, "end") &&
+          !reader.IsWord(token, "else"));
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 // than in a comment, a string or a quoted name.
 //
 // Every text is a view into the one script buffer, read without regard to the case of A-Z
-// (search.h); positions are offsets into the view passed, and nothing found is kNotFound. Nothing here copies the
-// script, and every reading is linear in the bytes it looks at.
+// (search.h); positions are offsets into the view passed, and nothing found is kNotFound. Nothing
+// here copies the script, and every reading is linear in the bytes it looks at.
 //
 // The lexical rules: "--" runs to the end of its line; /* */ nests; a 'string' doubles a
 // quote to hold one (n'...' the same); a [name] doubles "]", a "name" doubles the quote.
@@ -115,7 +115,7 @@ class CodeSearch {
   void ReadOpener(std::size_t at);  // reads the byte at `at` in code, which may open one
   std::size_t FindOpener(std::size_t from, std::size_t to);  // the first opener, or `to`
   std::size_t GoLineFrom(std::size_t from);  // the letters of the first GO line at or after
-  void SkipGoLines(std::size_t limit);  // moves past the last GO line that ends by `limit`
+  void SkipGoLines(std::size_t limit);       // moves past the last GO line that ends by `limit`
   std::size_t NeedleFrom(std::size_t from);  // the first occurrence at or after, in any state
 
   std::string_view script_;

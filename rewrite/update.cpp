@@ -14,7 +14,8 @@ std::size_t FindKeptBlock(std::string_view procedure, std::size_t updatePos) {
   const std::string_view fromUpdate = procedure.substr(updatePos);
   const std::size_t rowcountPos = FindText(fromUpdate, kRowcount);
   const std::size_t beginPos = FindText(fromUpdate, kBegin);
-  if (rowcountPos == kNotFound || beginPos == kNotFound || beginPos <= rowcountPos) return kNotFound;
+  if (rowcountPos == kNotFound || beginPos == kNotFound || beginPos <= rowcountPos)
+    return kNotFound;
   return updatePos + beginPos;
 }
 
@@ -25,7 +26,8 @@ ProcedureEnding RewriteIfSubstringForm(ScriptCursor& cursor, std::size_t goPos,
                                        std::size_t substringPos, std::size_t updatePos) {
   const std::size_t keptFrom = FindKeptBlock(cursor.rest.substr(0, goPos), updatePos);
   if (keptFrom == kNotFound) return CopyThroughGo(cursor, goPos);
-  if (!WriteScriptPiece(cursor.out, cursor.rest.substr(0, substringPos))) return ProcedureEnding::kStop;
+  if (!WriteScriptPiece(cursor.out, cursor.rest.substr(0, substringPos)))
+    return ProcedureEnding::kStop;
   cursor.rest.remove_prefix(keptFrom);
   return NextUnlessRefused(WriteAndAdvance(cursor, goPos - keptFrom));
 }
@@ -38,7 +40,8 @@ ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFram
   const std::size_t updatePos = FindText(cursor.rest.substr(0, frame.goPos), kUpdate);
   if (updatePos == kNotFound) return CopyThroughGo(cursor, frame.goPos);
   const std::size_t substringPos = FindBefore(cursor.rest, kIfSubstring, updatePos);
-  if (substringPos != kNotFound) return RewriteIfSubstringForm(cursor, frame.goPos, substringPos, updatePos);
+  if (substringPos != kNotFound)
+    return RewriteIfSubstringForm(cursor, frame.goPos, substringPos, updatePos);
   // Copied up to the GO line, whose letters go out with the text after them: the same bytes
   // as a copy through them, since no run of blank lines reaches across "go".
   return NextUnlessRefused(WriteAndAdvance(cursor, frame.goPos));

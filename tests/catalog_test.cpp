@@ -40,8 +40,9 @@ std::string DataSourceEntry(const std::string& name, const std::string& connecti
     std::size_t end = connection.find(';', start);
     if (end == std::string::npos) end = connection.size();
     std::string pair = connection.substr(start, end - start);
-    for (const auto& [from, to] : {std::pair{"Server=", "Servername="}, std::pair{"Uid=", "Username="},
-                                   std::pair{"Pwd=", "Password="}}) {
+    for (const auto& [from, to] :
+         {std::pair{"Server=", "Servername="}, std::pair{"Uid=", "Username="},
+          std::pair{"Pwd=", "Password="}}) {
       if (pair.starts_with(from)) pair = to + pair.substr(std::string_view(from).size());
     }
     entry += pair + "\n";
@@ -61,7 +62,8 @@ TEST(ReplicationJob, CountsDistinctTablesWithoutIdentityAndWritesTheScript) {
   const std::string written = ReadFile(files.output);
   EXPECT_EQ(written, Transform(ReadFixture("sample-replication.sql"), kSampleTables));
   // The set reached the transformer: orders has an identity column, customers has none.
-  EXPECT_NE(written.find("IF object_id('dbo.[sp_msins_dboorders]') IS NOT NULL"), std::string::npos);
+  EXPECT_NE(written.find("IF object_id('dbo.[sp_msins_dboorders]') IS NOT NULL"),
+            std::string::npos);
   EXPECT_NE(written.find("set identity_insert  orders ON"), std::string::npos);
   EXPECT_EQ(written.find("set identity_insert  customers"), std::string::npos);
 }
@@ -87,8 +89,10 @@ TEST(ReplicationJob, RewritesMixedScriptsOfEachKind) {
       const std::string_view procedure = text.substr(at, next - at);
       int depth = 0;
       for (std::size_t i = 0; i + 1 < procedure.size(); ++i) {
-        if (procedure.substr(i, 2) == "/*") ++depth, ++i;
-        else if (procedure.substr(i, 2) == "*/") --depth, ++i;
+        if (procedure.substr(i, 2) == "/*")
+          ++depth, ++i;
+        else if (procedure.substr(i, 2) == "*/")
+          --depth, ++i;
         ASSERT_GE(depth, 0) << procedure;
       }
       EXPECT_EQ(depth, 0) << procedure;
@@ -128,7 +132,8 @@ TEST(ReplicationJob, CancelledPromptPrintsNothingAndLeavesTheOutput) {
       {"end of input", ""},
       {"empty line", "\n"},
       {"blank line", " \t\r\n"},
-      {"empty first line; a pipe gets no second chance", "\nDriver=PostgreSQL Unicode;Server=127.0.0.1\n"},
+      {"empty first line; a pipe gets no second chance",
+       "\nDriver=PostgreSQL Unicode;Server=127.0.0.1\n"},
       {"no data source has number 0", "0\n"},
       {"no data source has a huge number", "99999999999999999999999\n"},
       {"a driver that is not installed", "Driver=No Such Driver;Server=127.0.0.1\n"},
@@ -170,8 +175,10 @@ TEST(ReplicationJob, DataSourceNumberFromAPipeConnects) {
   QTV_REQUIRE_CONNECTION(unreachable, "QTV_TEST_ODBC_UNREACHABLE");
   const JobFiles files;
   const std::string odbcIni = (files.dir / "odbc.ini").string();
-  WriteFile(odbcIni, DataSourceEntry("qtvbroken", unreachable) + DataSourceEntry("qtvsample", connection));
-  const std::vector<std::string> command{"env", "ODBCINI=" + odbcIni, QTV_PROGRAM, "/R", files.input, files.output};
+  WriteFile(odbcIni,
+            DataSourceEntry("qtvbroken", unreachable) + DataSourceEntry("qtvsample", connection));
+  const std::vector<std::string> command{"env", "ODBCINI=" + odbcIni, QTV_PROGRAM,
+                                         "/R",  files.input,          files.output};
 
   const ProgramRun broken = RunCommand(command, "1\n");
   EXPECT_EQ(broken.out, "");
@@ -185,12 +192,13 @@ TEST(ReplicationJob, DataSourceNumberFromAPipeConnects) {
 
 // Runs the job with a terminal as standard input and `typed` as what the operator types;
 // the program's standard output goes to a file. Returns the terminal's transcript.
-ProgramRun RunJobOnTerminal(const JobFiles& files, const std::string& odbcIni, const std::string& typed,
-                            std::string& standardOutput) {
+ProgramRun RunJobOnTerminal(const JobFiles& files, const std::string& odbcIni,
+                            const std::string& typed, std::string& standardOutput) {
   const std::string stdoutFile = (files.dir / "stdout.txt").string();
-  const std::string job = Quoted(QTV_PROGRAM) + " /R " + Quoted(files.input) + " " + Quoted(files.output) +
-                          " >" + Quoted(stdoutFile);
-  ProgramRun run = RunCommand({"env", "ODBCINI=" + odbcIni, "script", "-qec", job, "/dev/null"}, typed);
+  const std::string job = Quoted(QTV_PROGRAM) + " /R " + Quoted(files.input) + " " +
+                          Quoted(files.output) + " >" + Quoted(stdoutFile);
+  ProgramRun run =
+      RunCommand({"env", "ODBCINI=" + odbcIni, "script", "-qec", job, "/dev/null"}, typed);
   standardOutput = ReadFile(stdoutFile);
   return run;
 }
@@ -201,10 +209,12 @@ TEST(ReplicationJob, TerminalPromptListsChoicesAndAsksAgainUntilOneConnects) {
   if (!std::filesystem::exists("/usr/bin/script")) GTEST_SKIP() << "script(1) is not installed";
   const JobFiles files;
   const std::string odbcIni = (files.dir / "odbc.ini").string();
-  WriteFile(odbcIni, DataSourceEntry("qtvbroken", unreachable) + DataSourceEntry("qtvsample", connection));
+  WriteFile(odbcIni,
+            DataSourceEntry("qtvbroken", unreachable) + DataSourceEntry("qtvsample", connection));
 
   std::string standardOutput;
-  const ProgramRun connected = RunJobOnTerminal(files, odbcIni, "1\n0\n" + unreachable + "\n2\n", standardOutput);
+  const ProgramRun connected =
+      RunJobOnTerminal(files, odbcIni, "1\n0\n" + unreachable + "\n2\n", standardOutput);
   EXPECT_EQ(connected.exitCode, 0);
   EXPECT_EQ(standardOutput, kCountLine);
   const std::string& terminal = connected.out;
@@ -221,7 +231,8 @@ TEST(ReplicationJob, TerminalPromptListsChoicesAndAsksAgainUntilOneConnects) {
   const ProgramRun cancelled = RunJobOnTerminal(files, odbcIni, "1\n\n2\n", standardOutput);
   EXPECT_EQ(cancelled.exitCode, 255);
   EXPECT_EQ(standardOutput, "");
-  EXPECT_EQ(ReadFile(files.output), Transform(ReadFixture("sample-replication.sql"), kSampleTables));
+  EXPECT_EQ(ReadFile(files.output),
+            Transform(ReadFixture("sample-replication.sql"), kSampleTables));
 }
 
 // A choice refused before any driver sees it is told on the terminal like a failed
@@ -233,13 +244,15 @@ TEST(ReplicationJob, TerminalPromptRefusesAnOverlongDriverNameAndAsksAgain) {
   const std::string odbcIni = (files.dir / "odbc.ini").string();
   WriteFile(odbcIni, "");
   std::string standardOutput;
-  const ProgramRun run =
-      RunJobOnTerminal(files, odbcIni, "Driver=" + std::string(300, 'd') + "\n" + connection + "\n", standardOutput);
+  const ProgramRun run = RunJobOnTerminal(
+      files, odbcIni, "Driver=" + std::string(300, 'd') + "\n" + connection + "\n", standardOutput);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(standardOutput, kCountLine);
-  const std::size_t refused = run.out.find("Cannot connect: the DRIVER value is longer than 255 bytes");
+  const std::size_t refused =
+      run.out.find("Cannot connect: the DRIVER value is longer than 255 bytes");
   ASSERT_NE(refused, std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Data source number or connection string", refused), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Data source number or connection string", refused), std::string::npos)
+      << run.out;
 }
 
 }  // namespace

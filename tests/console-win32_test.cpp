@@ -21,8 +21,8 @@ class RedirectedStdout {
   explicit RedirectedStdout(const std::filesystem::path& file) {
     std::fflush(stdout);
     saved_ = _dup(_fileno(stdout));
-    const int fd = _wopen(file.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT,
-                          _S_IREAD | _S_IWRITE);
+    const int fd =
+        _wopen(file.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_TEXT, _S_IREAD | _S_IWRITE);
     _dup2(fd, _fileno(stdout));
     _close(fd);
   }

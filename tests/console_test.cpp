@@ -25,7 +25,8 @@ TEST(PrepareStandardStreams, ReopensClosedStreamsOnTheNullDevice) {
     bool ok = true;
     for (int fd = 0; fd <= 2; ++fd) {
       std::error_code error;
-      ok = ok && std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error) == "/dev/null";
+      ok = ok && std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error) ==
+                     "/dev/null";
     }
     const int file = open("/proc/self/status", O_RDONLY);
     _exit(ok && file > 2 ? 0 : 1);

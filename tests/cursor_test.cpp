@@ -79,7 +79,12 @@ TEST(WriteScriptPiece, KeepsTheBytesACascadeReachesAfterALongStretch) {
 // segments, ending now and then in a cascade longer than the writer's chunks.
 TEST(WriteScriptPiece, AgreesWithRepeatedFirstRunReplacementOnLongPieces) {
   std::minstd_rand random(3);
-  const std::string segments[] = {"\r\n", "\r", "\n", "x", "\r\n\r\n", std::string(70000, 'y'),
+  const std::string segments[] = {"\r\n",
+                                  "\r",
+                                  "\n",
+                                  "x",
+                                  "\r\n\r\n",
+                                  std::string(70000, 'y'),
                                   std::string(70000, 'z') + "\r\n\r"};
   std::string cascade;  // 72000 bytes of CR LF CR: a run after it collapses them all
   for (int i = 0; i < 24000; ++i) cascade += "\r\n\r";

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "io/text_codec.h"
 #include "catalog/database.h"
 #include "catalog/replication_job.h"
+#include "io/text_codec.h"
 #include "tests/support.h"
 
 namespace {
@@ -16,13 +16,15 @@ TEST(OdbcText, Utf16BecomesUtf8UpToTheFirstNul) {
     std::string narrow;
   } cases[] = {
       {u"orders", "orders"},
-      {u"gr\u00F6\u00DFe \u20AC", "gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC"},
-      {u"x\xD83D\xDE00y", "x\xF0\x9F\x98\x80y"},          // a surrogate pair
-      {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},              // the last code point
-      {u"a\xD83D", "a\xEF\xBF\xBD"},                      // high surrogate at the end
-      {u"\xD83Dx", "\xEF\xBF\xBDx"},                      // high surrogate before a letter
-      {u"\xDE00", "\xEF\xBF\xBD"},                        // low surrogate alone
-      {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"},      // the pair reversed
+      {u"gr\u00F6\u00DFe \u20AC",
+       "gr\xC3\xB6\xC3\x9F"
+       "e \xE2\x82\xAC"},
+      {u"x\xD83D\xDE00y", "x\xF0\x9F\x98\x80y"},      // a surrogate pair
+      {u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},          // the last code point
+      {u"a\xD83D", "a\xEF\xBF\xBD"},                  // high surrogate at the end
+      {u"\xD83Dx", "\xEF\xBF\xBDx"},                  // high surrogate before a letter
+      {u"\xDE00", "\xEF\xBF\xBD"},                    // low surrogate alone
+      {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // the pair reversed
       {u"\xD83D\xD83D\xDE00", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
       {std::u16string(u"ab\0cd", 5), "ab"},
       {std::u16string(u"\0", 1), ""},
@@ -37,14 +39,16 @@ TEST(OdbcText, Utf8BecomesUtf16WithEachBadByteReplaced) {
     std::string narrow;
     std::u16string wide;
   } cases[] = {
-      {"Driver=PostgreSQL Unicode;Pwd=s\xC3\xA9" "cret", u"Driver=PostgreSQL Unicode;Pwd=s\u00E9cret"},
+      {"Driver=PostgreSQL Unicode;Pwd=s\xC3\xA9"
+       "cret",
+       u"Driver=PostgreSQL Unicode;Pwd=s\u00E9cret"},
       {"\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u20AC\xD83D\xDE00"},
-      {"\x80", u"\xFFFD"},                                   // stray continuation byte
-      {"\xC0\xAF", u"\xFFFD\xFFFD"},                         // overlong "/"
-      {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},               // an encoded surrogate
-      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},     // past U+10FFFF
-      {"\xE2\x82", u"\xFFFD\xFFFD"},                         // cut off at the end
-      {"\xE2\x82x", u"\xFFFD\xFFFDx"},                       // cut off before a letter
+      {"\x80", u"\xFFFD"},                                // stray continuation byte
+      {"\xC0\xAF", u"\xFFFD\xFFFD"},                      // overlong "/"
+      {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},            // an encoded surrogate
+      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // past U+10FFFF
+      {"\xE2\x82", u"\xFFFD\xFFFD"},                      // cut off at the end
+      {"\xE2\x82x", u"\xFFFD\xFFFDx"},                    // cut off before a letter
       {"\xFF", u"\xFFFD"},
   };
   for (const auto& c : cases) {
@@ -104,10 +108,14 @@ std::vector<std::string> QueryRows(const std::string& connection, std::string_vi
 // The query goes to the server exactly as the product's administrators know it, blanks and all.
 TEST(OdbcLayer, CatalogueQueryIsSentAsWritten) {
   EXPECT_EQ(kNoIdentityTablesQuery,
-            " SELECT LOWER(name) from objectdefn WHERE name not like 'v%' AND  name NOT IN ( SELECT DISTINCT  "
-            "TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS  WHERE columnproperty(OBJECT_ID(TABLE_NAME), COLUMN_NAME, "
-            "'IsIdentity') = 1 AND  TABLE_NAME IN (SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE "
-            "TABLE_TYPE='BASE TABLE')  AND TABLE_NAME IN (SELECT name FROM objectdefn) ) ORDER BY name ASC ");
+            " SELECT LOWER(name) from objectdefn WHERE name not like 'v%' AND  name NOT IN ( "
+            "SELECT DISTINCT  "
+            "TABLE_NAME FROM INFORMATION_SCHEMA.COLUMNS  WHERE "
+            "columnproperty(OBJECT_ID(TABLE_NAME), COLUMN_NAME, "
+            "'IsIdentity') = 1 AND  TABLE_NAME IN (SELECT TABLE_NAME FROM "
+            "INFORMATION_SCHEMA.TABLES WHERE "
+            "TABLE_TYPE='BASE TABLE')  AND TABLE_NAME IN (SELECT name FROM objectdefn) ) ORDER BY "
+            "name ASC ");
 }
 
 TEST(OdbcLayer, CatalogueQueryReturnsEveryRowAsStored) {
@@ -125,7 +133,10 @@ TEST(OdbcLayer, ReadsTheFirstColumnAsUtf8WhateverItsLength) {
     std::string query;
     std::vector<std::string> rows;
   } cases[] = {
-      {"SELECT 'Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC', 2", {"Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC"}},
+      {"SELECT 'Gr\xC3\xB6\xC3\x9F"
+       "e \xE2\x82\xAC', 2",
+       {"Gr\xC3\xB6\xC3\x9F"
+        "e \xE2\x82\xAC"}},
       {"SELECT 'x" + emoji + "y'", {"x" + emoji + "y"}},
       {"SELECT NULL::text", {""}},
       {"SELECT 42", {"42"}},
@@ -178,7 +189,8 @@ TEST(OdbcLayer, PromptTakesExactlyOneLineFromAPipe) {
   StandardInput input("  " + connection + " \r\nthe next line\n");
   ASSERT_TRUE(PromptForConnection(*session));
   char rest[64] = {};
-  EXPECT_EQ(std::string(rest, static_cast<std::size_t>(read(STDIN_FILENO, rest, sizeof rest))), "the next line\n");
+  EXPECT_EQ(std::string(rest, static_cast<std::size_t>(read(STDIN_FILENO, rest, sizeof rest))),
+            "the next line\n");
   OpenConnection(*session);  // the line's blanks and CR are not part of the connection string
   CloseConnection(*session);
   CloseConnection(*session);  // closing a closed connection does nothing

@@ -40,7 +40,9 @@ struct DeleteLayout {
   bool lineFeeds;
 };
 
-void PrintTo(const DeleteLayout& c, std::ostream* os) { *os << c.layout << (c.lineFeeds ? " lf" : " crlf"); }
+void PrintTo(const DeleteLayout& c, std::ostream* os) {
+  *os << c.layout << (c.lineFeeds ? " lf" : " crlf");
+}
 
 std::string LayoutLabel(const testing::TestParamInfo<DeleteLayout>& info) {
   std::string label = "delete_" + info.param.layout + (info.param.lineFeeds ? "_lf" : "_crlf");
@@ -97,83 +99,102 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // Only the second procedure has the test: the first is copied through its "go" with no
         // framing, and the scan goes on.
-        DeleteCase{"NoTestThenATest",
-                   "create procedure [dbo].[sp_MSdel_dboAudit]\n\t\t@pkc1 int\nas\nbegin\n"
-                   "\tdelete [dbo].[Audit]\nwhere [AuditId] = @pkc1\nend\nGO\n"
-                   "create procedure [sp_MSdel_dboCustomers]\n\t\t@pkc1 int\nas\nbegin\n"
-                   "\tdelete [dbo].[Customers]\nwhere [CustomerId] = @pkc1\nif @@rowcount = 0\n"
-                   "    if @@microsoftversion>0x07320000\n        exec sp_MSreplraiserror 20598\nend\nGO\n",
-                   "create procedure [dbo].[sp_msdel_dboaudit]\n\t\t@pkc1 int\nas\nbegin\n"
-                   "\tdelete [dbo].[audit]\nwhere [auditid] = @pkc1\nend\ngo\n" +
-                       ExpectedFraming("sp_msdel_dbocustomers") +
-                       "create procedure [sp_msdel_dbocustomers]\n\t\t@pkc1 int\nas\nbegin\n"
-                       "\tdelete [dbo].[customers]\nwhere [customerid] = @pkc1\n/*-D- if @@rowcount = 0\n"
-                       "    if @@microsoftversion>0x07320000\n"
-                       "        exec sp_msreplraiserror 20598 -D-*/\n \n \nend\ngo\n"},
+        DeleteCase{
+            "NoTestThenATest",
+            "create procedure [dbo].[sp_MSdel_dboAudit]\n\t\t@pkc1 int\nas\nbegin\n"
+            "\tdelete [dbo].[Audit]\nwhere [AuditId] = @pkc1\nend\nGO\n"
+            "create procedure [sp_MSdel_dboCustomers]\n\t\t@pkc1 int\nas\nbegin\n"
+            "\tdelete [dbo].[Customers]\nwhere [CustomerId] = @pkc1\nif @@rowcount = 0\n"
+            "    if @@microsoftversion>0x07320000\n        exec sp_MSreplraiserror "
+            "20598\nend\nGO\n",
+            "create procedure [dbo].[sp_msdel_dboaudit]\n\t\t@pkc1 int\nas\nbegin\n"
+            "\tdelete [dbo].[audit]\nwhere [auditid] = @pkc1\nend\ngo\n" +
+                ExpectedFraming("sp_msdel_dbocustomers") +
+                "create procedure [sp_msdel_dbocustomers]\n\t\t@pkc1 int\nas\nbegin\n"
+                "\tdelete [dbo].[customers]\nwhere [customerid] = @pkc1\n/*-D- if @@rowcount = 0\n"
+                "    if @@microsoftversion>0x07320000\n"
+                "        exec sp_msreplraiserror 20598 -D-*/\n \n \nend\ngo\n"},
         // "go" inside a word is text: only a line holding "go" alone ends a procedure.
-        DeleteCase{"GoInsideAWordBeforeTheTest",
-                   "create procedure [sp_MSdel_dboCategory]\r\n\t\t@pkc1 int\r\nas\r\nbegin\r\n"
-                   "\tdelete [dbo].[Category]\r\nwhere [CategoryId] = @pkc1\r\nif @@rowcount = 0\r\n"
-                   "        exec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n"
-                   "create procedure [sp_MSdel_dboRegions]\r\nas\r\nbegin\r\n\tdelete [dbo].[Regions]\r\n"
-                   "if @@rowcount = 0\r\n        exec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n",
-                   ExpectedFraming("sp_msdel_dbocategory") +
-                       "create procedure [sp_msdel_dbocategory]\r\n\t\t@pkc1 int\r\nas\r\nbegin\r\n"
-                       "\tdelete [dbo].[category]\r\nwhere [categoryid] = @pkc1\r\n"
-                       "/*-D- if @@rowcount = 0\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n \r\n"
-                       "end\r\ngo\r\n" +
-                       ExpectedFraming("sp_msdel_dboregions") +
-                       "create procedure [sp_msdel_dboregions]\r\nas\r\nbegin\r\n\tdelete [dbo].[regions]\r\n"
-                       "/*-D- if @@rowcount = 0\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n \r\n"
-                       "end\r\ngo\r\n"},
-        DeleteCase{"GoInsideAWordThenTextAfterTheGoLine",
-                   "create procedure [sp_MSdel_dboCategory]\r\nas\r\ndelete [dbo].[Category]\r\n"
-                   "if @@rowcount = 0\r\n        exec sp_MSreplraiserror 20598\r\nGO\r\n-- done\r\n",
-                   ExpectedFraming("sp_msdel_dbocategory") +
-                       "create procedure [sp_msdel_dbocategory]\r\nas\r\ndelete [dbo].[category]\r\n"
-                       "/*-D- if @@rowcount = 0\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n \r\n"
-                       "go\r\n-- done\r\n"},
+        DeleteCase{
+            "GoInsideAWordBeforeTheTest",
+            "create procedure [sp_MSdel_dboCategory]\r\n\t\t@pkc1 int\r\nas\r\nbegin\r\n"
+            "\tdelete [dbo].[Category]\r\nwhere [CategoryId] = @pkc1\r\nif @@rowcount = 0\r\n"
+            "        exec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n"
+            "create procedure [sp_MSdel_dboRegions]\r\nas\r\nbegin\r\n\tdelete [dbo].[Regions]\r\n"
+            "if @@rowcount = 0\r\n        exec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n",
+            ExpectedFraming("sp_msdel_dbocategory") +
+                "create procedure [sp_msdel_dbocategory]\r\n\t\t@pkc1 int\r\nas\r\nbegin\r\n"
+                "\tdelete [dbo].[category]\r\nwhere [categoryid] = @pkc1\r\n"
+                "/*-D- if @@rowcount = 0\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n \r\n"
+                "end\r\ngo\r\n" +
+                ExpectedFraming("sp_msdel_dboregions") +
+                "create procedure [sp_msdel_dboregions]\r\nas\r\nbegin\r\n\tdelete "
+                "[dbo].[regions]\r\n"
+                "/*-D- if @@rowcount = 0\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n \r\n"
+                "end\r\ngo\r\n"},
+        DeleteCase{
+            "GoInsideAWordThenTextAfterTheGoLine",
+            "create procedure [sp_MSdel_dboCategory]\r\nas\r\ndelete [dbo].[Category]\r\n"
+            "if @@rowcount = 0\r\n        exec sp_MSreplraiserror 20598\r\nGO\r\n-- done\r\n",
+            ExpectedFraming("sp_msdel_dbocategory") +
+                "create procedure [sp_msdel_dbocategory]\r\nas\r\ndelete [dbo].[category]\r\n"
+                "/*-D- if @@rowcount = 0\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n \r\n"
+                "go\r\n-- done\r\n"},
         // A name and a column holding "go", in the layout of SQL Server 2014 and later.
-        DeleteCase{"GoInsideTheNameBlockForm",
-                   "create procedure [dbo].[sp_MSdel_dbolkpScorecardCategory]\r\n\t\t@pkc1 int\r\nas\r\nbegin\r\n"
-                   "\tdelete [dbo].[lkpScorecardCategory]\r\n\twhere [ScorecardCategoryID] = @pkc1\r\n" +
-                       kBlockForm + "\r\nend\r\nGO\r\n",
-                   ExpectedFraming("sp_msdel_dbolkpscorecardcategory") +
-                       "create procedure [dbo].[sp_msdel_dbolkpscorecardcategory]\r\n\t\t@pkc1 int\r\nas\r\n"
-                       "begin\r\n\tdelete [dbo].[lkpscorecardcategory]\r\n\twhere [scorecardcategoryid] = @pkc1\r\n" +
-                       kBlockFormRewritten + "\r\nend\r\ngo\r\n"},
+        DeleteCase{
+            "GoInsideTheNameBlockForm",
+            "create procedure [dbo].[sp_MSdel_dbolkpScorecardCategory]\r\n\t\t@pkc1 "
+            "int\r\nas\r\nbegin\r\n"
+            "\tdelete [dbo].[lkpScorecardCategory]\r\n\twhere [ScorecardCategoryID] = @pkc1\r\n" +
+                kBlockForm + "\r\nend\r\nGO\r\n",
+            ExpectedFraming("sp_msdel_dbolkpscorecardcategory") +
+                "create procedure [dbo].[sp_msdel_dbolkpscorecardcategory]\r\n\t\t@pkc1 "
+                "int\r\nas\r\n"
+                "begin\r\n\tdelete [dbo].[lkpscorecardcategory]\r\n\twhere [scorecardcategoryid] = "
+                "@pkc1\r\n" +
+                kBlockFormRewritten + "\r\nend\r\ngo\r\n"},
         // As a database project keeps it: no GO line at all, no line end after "end". The end
         // of the script ends the procedure.
-        DeleteCase{"NoGoLineAtTheEnd",
-                   "\xEF\xBB\xBF" "create procedure [sp_MSdel_dboMessage]\n\t\t@pkc1 int\nas\nbegin  \n"
-                   "\tdelete [dbo].[Message]\nwhere [MessageId] = @pkc1\nif @@rowcount = 0\n"
-                   "    if @@microsoftversion>0x07320000\n        exec sp_MSreplraiserror 20598\nend",
-                   "\xEF\xBB\xBF" + ExpectedFraming("sp_msdel_dbomessage") +
-                       "create procedure [sp_msdel_dbomessage]\n\t\t@pkc1 int\nas\nbegin  \n"
-                       "\tdelete [dbo].[message]\nwhere [messageid] = @pkc1\n/*-D- if @@rowcount = 0\n"
-                       "    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598 -D-*/\n \n \n"
-                       "end"},
+        DeleteCase{
+            "NoGoLineAtTheEnd",
+            "\xEF\xBB\xBF"
+            "create procedure [sp_MSdel_dboMessage]\n\t\t@pkc1 int\nas\nbegin  \n"
+            "\tdelete [dbo].[Message]\nwhere [MessageId] = @pkc1\nif @@rowcount = 0\n"
+            "    if @@microsoftversion>0x07320000\n        exec sp_MSreplraiserror 20598\nend",
+            "\xEF\xBB\xBF" + ExpectedFraming("sp_msdel_dbomessage") +
+                "create procedure [sp_msdel_dbomessage]\n\t\t@pkc1 int\nas\nbegin  \n"
+                "\tdelete [dbo].[message]\nwhere [messageid] = @pkc1\n/*-D- if @@rowcount = 0\n"
+                "    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598 "
+                "-D-*/\n \n \n"
+                "end"},
         DeleteCase{"NoGoLineAfterTheNumber",
                    "create procedure [sp_MSdel_dboA]\nas\nif @@rowcount = 0\n\t-- the row is gone\n"
                    "\t\texec sp_MSreplraiserror 20598\n",
                    ExpectedFraming("sp_msdel_dboa") +
-                       "create procedure [sp_msdel_dboa]\nas\n/*-D- if @@rowcount = 0\n\t-- the row is gone\n"
+                       "create procedure [sp_msdel_dboa]\nas\n/*-D- if @@rowcount = 0\n\t-- the "
+                       "row is gone\n"
                        "\t\texec sp_msreplraiserror 20598 -D-*/\n \n \n"},
         // Each procedure follows its own object comment: only the last one gets a header.
-        DeleteCase{"HeaderOnlyWhenNoObjectCommentFollows",
-                   "/****** Object:  StoredProcedure [dbo].[sp_MSdel_A] ******/\n"
-                   "create procedure [dbo].[sp_MSdel_A] @pkc1 int\nas\ndelete \"A\"\nwhere \"Id\" = @pkc1\n"
-                   "if @@rowcount = 0\n\t\texec sp_MSreplraiserror 20598\nGO\n"
-                   "/****** Object:  StoredProcedure [dbo].[sp_MSdel_B] ******/\n"
-                   "create procedure [dbo].[sp_MSdel_B] @pkc1 int\nas\ndelete \"B\"\nwhere \"Id\" = @pkc1\n"
-                   "if @@rowcount = 0\n\t\texec sp_MSreplraiserror 20598\nGO\n",
-                   "/****** object:  storedprocedure [dbo].[sp_msdel_a] ******/\n" + ExpectedPreamble("sp_msdel_a") +
-                       "create procedure [dbo].[sp_msdel_a] @pkc1 int\nas\ndelete \"a\"\nwhere \"id\" = @pkc1\n"
-                       "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"
-                       "/****** object:  storedprocedure [dbo].[sp_msdel_b] ******/\n" +
-                       ExpectedFraming("sp_msdel_b") +
-                       "create procedure [dbo].[sp_msdel_b] @pkc1 int\nas\ndelete \"b\"\nwhere \"id\" = @pkc1\n"
-                       "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"},
+        DeleteCase{
+            "HeaderOnlyWhenNoObjectCommentFollows",
+            "/****** Object:  StoredProcedure [dbo].[sp_MSdel_A] ******/\n"
+            "create procedure [dbo].[sp_MSdel_A] @pkc1 int\nas\ndelete \"A\"\nwhere \"Id\" = "
+            "@pkc1\n"
+            "if @@rowcount = 0\n\t\texec sp_MSreplraiserror 20598\nGO\n"
+            "/****** Object:  StoredProcedure [dbo].[sp_MSdel_B] ******/\n"
+            "create procedure [dbo].[sp_MSdel_B] @pkc1 int\nas\ndelete \"B\"\nwhere \"Id\" = "
+            "@pkc1\n"
+            "if @@rowcount = 0\n\t\texec sp_MSreplraiserror 20598\nGO\n",
+            "/****** object:  storedprocedure [dbo].[sp_msdel_a] ******/\n" +
+                ExpectedPreamble("sp_msdel_a") +
+                "create procedure [dbo].[sp_msdel_a] @pkc1 int\nas\ndelete \"a\"\nwhere \"id\" = "
+                "@pkc1\n"
+                "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"
+                "/****** object:  storedprocedure [dbo].[sp_msdel_b] ******/\n" +
+                ExpectedFraming("sp_msdel_b") +
+                "create procedure [dbo].[sp_msdel_b] @pkc1 int\nas\ndelete \"b\"\nwhere \"id\" = "
+                "@pkc1\n"
+                "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"},
         // A test that raises no 20598 (peer-to-peer) leaves the procedure as it is.
         DeleteCase{"TestWithoutErrorNumber",
                    "create procedure [sp_MSdel_dboA]\r\nas\r\nbegin\r\n\tdelete [dbo].[A]\r\n"
@@ -182,54 +203,67 @@ INSTANTIATE_TEST_SUITE_P(
                    "if @@rowcount = 0\r\n\treturn\r\nend\r\ngo\r\n-- done\r\n"},
         // The first "20598" after that test belongs to the next procedure, past the "go" line:
         // the comment must not swallow the "go" and the next create.
-        DeleteCase{"TestWithoutErrorNumberBeforeAProcedureWithOne",
-                   "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
-                   "\treturn\nend\nGO\n"
-                   "create procedure [dbo].[sp_MSdel_B] @pkc1 int\nas\ndelete \"B\"\nif @@rowcount = 0\n"
-                   "\t\texec sp_MSreplraiserror 20598\nGO\n",
-                   "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\nif @@rowcount = 0\n"
-                   "\treturn\nend\ngo\n" +
-                       ExpectedFraming("sp_msdel_b") +
-                       "create procedure [dbo].[sp_msdel_b] @pkc1 int\nas\ndelete \"b\"\n"
-                       "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"},
+        DeleteCase{
+            "TestWithoutErrorNumberBeforeAProcedureWithOne",
+            "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
+            "\treturn\nend\nGO\n"
+            "create procedure [dbo].[sp_MSdel_B] @pkc1 int\nas\ndelete \"B\"\nif @@rowcount = 0\n"
+            "\t\texec sp_MSreplraiserror 20598\nGO\n",
+            "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\nif @@rowcount = 0\n"
+            "\treturn\nend\ngo\n" +
+                ExpectedFraming("sp_msdel_b") +
+                "create procedure [dbo].[sp_msdel_b] @pkc1 int\nas\ndelete \"b\"\n"
+                "/*-D- if @@rowcount = 0\n\t\texec sp_msreplraiserror 20598 -D-*/\n \n \ngo\n"},
         // A "begin" between test and number is enough for the comment to take the block.
-        DeleteCase{"BeginBeforeANumberThatEndsItsLine",
-                   "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
-                   "\tBegin\n\t\texec sp_MSreplraiserror 20598\n\tEnd\nend\nGO\n",
-                   ExpectedFraming("sp_msdel_dboa") +
-                       "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\n/*-D- if @@rowcount = 0\n"
-                       "\tbegin\n\t\texec sp_msreplraiserror 20598\n\tend -D-*/\n \n \nend\ngo\n"},
+        DeleteCase{
+            "BeginBeforeANumberThatEndsItsLine",
+            "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
+            "\tBegin\n\t\texec sp_MSreplraiserror 20598\n\tEnd\nend\nGO\n",
+            ExpectedFraming("sp_msdel_dboa") +
+                "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\n/*-D- if "
+                "@@rowcount = 0\n"
+                "\tbegin\n\t\texec sp_msreplraiserror 20598\n\tend -D-*/\n \n \nend\ngo\n"},
         // The final "end" line starts with the word "end": "end_marker" is not one.
-        DeleteCase{"FinalEndLineNeedsTheWholeWord",
-                   "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
-                   "\tBegin\n\t\texec sp_MSreplraiserror @errorid=20598, @param1=N'[dbo].[A]'\n\tEnd\nend\n"
-                   "end_marker\nGO\n",
-                   ExpectedFraming("sp_msdel_dboa") +
-                       "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\n/*-D- if @@rowcount = 0\n"
-                       "\tbegin\n\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[a]'\n"
-                       "\tend -D-*/\n \n \nend\nend_marker\ngo\n"},
+        DeleteCase{
+            "FinalEndLineNeedsTheWholeWord",
+            "create procedure [sp_MSdel_dboA]\nas\nbegin\n\tdelete [dbo].[A]\nif @@rowcount = 0\n"
+            "\tBegin\n\t\texec sp_MSreplraiserror @errorid=20598, "
+            "@param1=N'[dbo].[A]'\n\tEnd\nend\n"
+            "end_marker\nGO\n",
+            ExpectedFraming("sp_msdel_dboa") +
+                "create procedure [sp_msdel_dboa]\nas\nbegin\n\tdelete [dbo].[a]\n/*-D- if "
+                "@@rowcount = 0\n"
+                "\tbegin\n\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[a]'\n"
+                "\tend -D-*/\n \n \nend\nend_marker\ngo\n"},
         // "go -- done" is no GO line, so the procedure runs to the end of the script.
-        DeleteCase{"GoWithACommentIsNoGoLine",
-                   "create procedure [sp_MSdel_dboA]\r\nas\r\nbegin\r\n\tdelete [dbo].[A]\r\nif @@rowcount = 0\r\n"
-                   "\t\tBegin\r\n\t\t\texec sp_MSreplraiserror @errorid=20598, @param1=N'[dbo].[A]'\r\n"
-                   "\t\tEnd\r\nend  \r\nGO -- done\r\n",
-                   ExpectedFraming("sp_msdel_dboa") +
-                       "create procedure [sp_msdel_dboa]\r\nas\r\nbegin\r\n\tdelete [dbo].[a]\r\n"
-                       "/*-D- if @@rowcount = 0\r\n"
-                       "\t\tbegin\r\n\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[a]'\r\n"
-                       "\t\tend -D-*/\n \n \r\nend  \r\ngo -- done\r\n"},
+        DeleteCase{
+            "GoWithACommentIsNoGoLine",
+            "create procedure [sp_MSdel_dboA]\r\nas\r\nbegin\r\n\tdelete [dbo].[A]\r\nif "
+            "@@rowcount = 0\r\n"
+            "\t\tBegin\r\n\t\t\texec sp_MSreplraiserror @errorid=20598, @param1=N'[dbo].[A]'\r\n"
+            "\t\tEnd\r\nend  \r\nGO -- done\r\n",
+            ExpectedFraming("sp_msdel_dboa") +
+                "create procedure [sp_msdel_dboa]\r\nas\r\nbegin\r\n\tdelete [dbo].[a]\r\n"
+                "/*-D- if @@rowcount = 0\r\n"
+                "\t\tbegin\r\n\t\t\texec sp_msreplraiserror @errorid=20598, "
+                "@param1=n'[dbo].[a]'\r\n"
+                "\t\tend -D-*/\n \n \r\nend  \r\ngo -- done\r\n"},
         // Lines squeezed by an export: the statement ends with the number, not with the "end"
         // of the procedure that follows it on the same line.
-        DeleteCase{"SqueezedEndAfterTheNumber",
-                   "create procedure [dbo].[sp_MSdel_dboOrders]     @pkc1 int\r\nas\r\n"
-                   "begin   \tdelete [dbo].[Orders]\r\nwhere [OrderID] = @pkc1 if @@rowcount = 0\r\n"
-                   "    if @@microsoftversion>0x07320000\r\n        exec sp_MSreplraiserror 20598 end    --\r\n"
-                   "GO\r\n",
-                   ExpectedFraming("sp_msdel_dboorders") +
-                       "create procedure [dbo].[sp_msdel_dboorders]     @pkc1 int\r\nas\r\n"
-                       "begin   \tdelete [dbo].[orders]\r\nwhere [orderid] = @pkc1 /*-D- if @@rowcount = 0\r\n"
-                       "    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598 -D-*/\n \n "
-                       " end    --\r\ngo\r\n"},
+        DeleteCase{
+            "SqueezedEndAfterTheNumber",
+            "create procedure [dbo].[sp_MSdel_dboOrders]     @pkc1 int\r\nas\r\n"
+            "begin   \tdelete [dbo].[Orders]\r\nwhere [OrderID] = @pkc1 if @@rowcount = 0\r\n"
+            "    if @@microsoftversion>0x07320000\r\n        exec sp_MSreplraiserror 20598 end    "
+            "--\r\n"
+            "GO\r\n",
+            ExpectedFraming("sp_msdel_dboorders") +
+                "create procedure [dbo].[sp_msdel_dboorders]     @pkc1 int\r\nas\r\n"
+                "begin   \tdelete [dbo].[orders]\r\nwhere [orderid] = @pkc1 /*-D- if @@rowcount = "
+                "0\r\n"
+                "    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598 "
+                "-D-*/\n \n "
+                " end    --\r\ngo\r\n"},
         // The same for the block form: "End end" closes right after the first End.
         DeleteCase{"SqueezedEndEndLine",
                    "create procedure [sp_MSdel_dboT]     @pkc1 int\r\nas\r\n"
@@ -240,25 +274,32 @@ INSTANTIATE_TEST_SUITE_P(
                        "begin   \tdelete [dbo].[t]\r\n\twhere [id] = @pkc1 " +
                        kBlockFormRewritten + " end    --\r\ngo\r\n"},
         // A block comment inside the statement nests in the new one.
-        DeleteCase{"BlockCommentInsideTheStatement",
-                   "create procedure [sp_MSdel_dboA]\r\nas\r\ndelete [dbo].[A]\r\n"
-                   "if @@rowcount = 0 /* the row is gone */\r\n\texec sp_MSreplraiserror 20598\r\nGO\r\n",
-                   ExpectedFraming("sp_msdel_dboa") +
-                       "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\n"
-                       "/*-D- if @@rowcount = 0 /* the row is gone */\r\n\texec sp_msreplraiserror 20598 -D-*/\n \n "
-                       "\r\ngo\r\n"},
+        DeleteCase{
+            "BlockCommentInsideTheStatement",
+            "create procedure [sp_MSdel_dboA]\r\nas\r\ndelete [dbo].[A]\r\n"
+            "if @@rowcount = 0 /* the row is gone */\r\n\texec sp_MSreplraiserror 20598\r\nGO\r\n",
+            ExpectedFraming("sp_msdel_dboa") +
+                "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\n"
+                "/*-D- if @@rowcount = 0 /* the row is gone */\r\n\texec sp_msreplraiserror 20598 "
+                "-D-*/\n \n "
+                "\r\ngo\r\n"},
         // A comment mark in a string or a "--" comment of the statement would open a comment
         // that never closes, or close the new one early: the procedure is copied as it is.
         DeleteCase{"CommentOpenerInAString",
-                   "create procedure [sp_MSdel_dboA]\r\nas\r\ndelete [dbo].[A]\r\nif @@rowcount = 0\r\nbegin\r\n"
-                   "\tprint 'no row: /* nothing deleted'\r\n\texec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n",
-                   "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\nif @@rowcount = 0\r\nbegin\r\n"
-                   "\tprint 'no row: /* nothing deleted'\r\n\texec sp_msreplraiserror 20598\r\nend\r\ngo\r\n"},
-        DeleteCase{"CommentCloserInALineComment",
-                   "create procedure [sp_MSdel_dboA]\r\nas\r\ndelete [dbo].[A]\r\n"
-                   "if @@rowcount = 0 -- no row */ deleted\r\n\texec sp_MSreplraiserror 20598\r\nGO\r\n",
-                   "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\n"
-                   "if @@rowcount = 0 -- no row */ deleted\r\n\texec sp_msreplraiserror 20598\r\ngo\r\n"}),
+                   "create procedure [sp_MSdel_dboA]\r\nas\r\ndelete [dbo].[A]\r\nif @@rowcount = "
+                   "0\r\nbegin\r\n"
+                   "\tprint 'no row: /* nothing deleted'\r\n\texec sp_MSreplraiserror "
+                   "20598\r\nend\r\nGO\r\n",
+                   "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\nif @@rowcount = "
+                   "0\r\nbegin\r\n"
+                   "\tprint 'no row: /* nothing deleted'\r\n\texec sp_msreplraiserror "
+                   "20598\r\nend\r\ngo\r\n"},
+        DeleteCase{
+            "CommentCloserInALineComment",
+            "create procedure [sp_MSdel_dboA]\r\nas\r\ndelete [dbo].[A]\r\n"
+            "if @@rowcount = 0 -- no row */ deleted\r\n\texec sp_MSreplraiserror 20598\r\nGO\r\n",
+            "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\n"
+            "if @@rowcount = 0 -- no row */ deleted\r\n\texec sp_msreplraiserror 20598\r\ngo\r\n"}),
     [](const testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.label); });
 
 // A rewritten script read again: "if @@rowcount = 0" now stands inside the old comment, and
@@ -276,7 +317,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, DeleteFormAgain, kLayouts, LayoutLabel);
 
 std::size_t Count(std::string_view text, std::string_view needle) {
   std::size_t count = 0;
-  for (std::size_t at = text.find(needle); at != std::string_view::npos; at = text.find(needle, at + needle.size())) {
+  for (std::size_t at = text.find(needle); at != std::string_view::npos;
+       at = text.find(needle, at + needle.size())) {
     ++count;
   }
   return count;
@@ -303,12 +345,12 @@ TEST(RewriteDeleteProcedure, MixedScriptKeepsEveryCommentClosed) {
   EXPECT_EQ(deleteProcedures, 7);
 }
 
-
 // A refused write stops the scan wherever it happens; the last piece's own failure only shows
 // on the scan's next write.
 TEST(RewriteDeleteProcedure, RefusedWriteStops) {
   const std::string rewritten =
-      "create procedure [sp_msdel_dboa]\nas\nif @@rowcount = 0\n\t\texec sp_msreplraiserror 20598\nend\ngo\n";
+      "create procedure [sp_msdel_dboa]\nas\nif @@rowcount = 0\n\t\texec sp_msreplraiserror "
+      "20598\nend\ngo\n";
   const std::string unchanged = "create procedure [sp_msdel_dboa]\nas\ndelete [dbo].[a]\ngo\n";
   const std::string output = ExpectedFraming("sp_msdel_dboa") +
                              "create procedure [sp_msdel_dboa]\nas\n/*-D- if @@rowcount = 0\n"
@@ -321,7 +363,7 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
   };
   for (const Limit& limit : {
            Limit{&rewritten, 0, ProcedureEnding::kStop},
-           Limit{&rewritten, 10, ProcedureEnding::kStop},                  // in the header
+           Limit{&rewritten, 10, ProcedureEnding::kStop},  // in the header
            Limit{&rewritten, ExpectedFraming("sp_msdel_dboa").size() + 5, ProcedureEnding::kStop},
            Limit{&rewritten, lastPieceStart - 1, ProcedureEnding::kStop},  // in the closing text
            Limit{&rewritten, lastPieceStart + 1, ProcedureEnding::kNextProcedure},
@@ -334,7 +376,8 @@ TEST(RewriteDeleteProcedure, RefusedWriteStops) {
     const ProcedureFrame frame = FrameForRewrite(*limit.script);
     ScriptCursor cursor{*limit.script, out};
     EXPECT_EQ(RewriteDeleteProcedure(cursor, frame), limit.ending);
-    const std::string& full = limit.script == &rewritten ? output : unchanged.substr(0, unchanged.size() - 1);
+    const std::string& full =
+        limit.script == &rewritten ? output : unchanged.substr(0, unchanged.size() - 1);
     EXPECT_EQ(buffer.bytes(), full.substr(0, limit.bytes));
     if (limit.ending == ProcedureEnding::kNextProcedure) {
       EXPECT_EQ(cursor.rest, "\n");
@@ -358,17 +401,20 @@ TEST(RewriteDeleteProcedure, RefusedWriteAtEveryByteLeavesTheStartOfTheOutput) {
       "create procedure [sp_MSdel_dboA]\r\nas\r\ndelete [dbo].[A]\r\nGO\r\n"
       "create procedure [sp_MSdel_dboB]\r\nas\r\ndelete [dbo].[B]\r\nif @@rowcount = 0\r\n"
       "\texec sp_MSreplraiserror 20598\r\nGO\r\n"
-      "create procedure [sp_MSdel_dboC]\nas\ndelete [dbo].[C]\nif @@rowcount = 0\n\texec sp_MSreplraiserror 20598\nend";
+      "create procedure [sp_MSdel_dboC]\nas\ndelete [dbo].[C]\nif @@rowcount = 0\n\texec "
+      "sp_MSreplraiserror 20598\nend";
   std::ostringstream whole;
   ScanScript(script, {"placeholder"}, whole);
   const std::string full = whole.str();
-  ASSERT_EQ(full, "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\ngo\r\n" +
-                      ExpectedFraming("sp_msdel_dbob") +
-                      "create procedure [sp_msdel_dbob]\r\nas\r\ndelete [dbo].[b]\r\n/*-D- if @@rowcount = 0\r\n"
-                      "\texec sp_msreplraiserror 20598 -D-*/\n \n \r\ngo\r\n" +
-                      ExpectedFraming("sp_msdel_dboc") +
-                      "create procedure [sp_msdel_dboc]\nas\ndelete [dbo].[c]\n/*-D- if @@rowcount = 0\n"
-                      "\texec sp_msreplraiserror 20598 -D-*/\n \n \nend");
+  ASSERT_EQ(full,
+            "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\ngo\r\n" +
+                ExpectedFraming("sp_msdel_dbob") +
+                "create procedure [sp_msdel_dbob]\r\nas\r\ndelete [dbo].[b]\r\n/*-D- if @@rowcount "
+                "= 0\r\n"
+                "\texec sp_msreplraiserror 20598 -D-*/\n \n \r\ngo\r\n" +
+                ExpectedFraming("sp_msdel_dboc") +
+                "create procedure [sp_msdel_dboc]\nas\ndelete [dbo].[c]\n/*-D- if @@rowcount = 0\n"
+                "\texec sp_msreplraiserror 20598 -D-*/\n \n \nend");
   ExpectEveryFailedWriteStopsTheScan(script, {"placeholder"}, full);
 }
 

@@ -43,7 +43,9 @@ struct DispatchRow {
 };
 
 void PrintTo(const DispatchRow& row, std::ostream* out) { *out << row.label; }
-const std::string kScript = "create procedure [sp_MSins_dboOrders]\r\nas\r\nbegin\r\ninsert into orders values (1)\r\nend\r\nGO\r\n";
+const std::string kScript =
+    "create procedure [sp_MSins_dboOrders]\r\nas\r\nbegin\r\ninsert into orders values "
+    "(1)\r\nend\r\nGO\r\n";
 
 class Dispatch : public testing::TestWithParam<DispatchRow> {};
 
@@ -86,7 +88,8 @@ TEST_P(Dispatch, ChoosesTheJobFromTheWholeArguments) {
   EXPECT_EQ(std::filesystem::exists("/D"), rootFileD);
   if (sandbox) {
     const std::vector<std::string> added = AddedGroups(groupsBefore, sandbox->GroupFile());
-    EXPECT_EQ(added, row.shows == Shows::kGroupsCreated ? GroupNames() : std::vector<std::string>{});
+    EXPECT_EQ(added,
+              row.shows == Shows::kGroupsCreated ? GroupNames() : std::vector<std::string>{});
   }
 }
 
@@ -107,32 +110,62 @@ const DispatchRow kRows[] = {
     {"Anything", {"anything"}, Needs::kNothing, Shows::kNothing, 255},
     // /R takes exactly two more arguments.
     {"ScriptWithOneName", {"/R", "<in>"}, Needs::kNothing, Shows::kNothing, 255},
-    {"ScriptWithThreeNames", {"/R", "<in>", "<out>", "more"}, Needs::kNothing, Shows::kNothing, 255},
+    {"ScriptWithThreeNames",
+     {"/R", "<in>", "<out>", "more"},
+     Needs::kNothing,
+     Shows::kNothing,
+     255},
     // An empty file name ends the job before the prompt.
     {"EmptyInputName", {"/R", "", "<out>"}, Needs::kNothing, Shows::kNothing, 255},
     {"EmptyOutputName", {"/R", "<in>", ""}, Needs::kNothing, Shows::kNothing, 255},
     // /C wins over /R, and twice is once.
     {"GroupsTwice", {"/C", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
-    {"GroupsBeforeScript", {"/C", "/R", "<in>", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
-    {"GroupsAfterScript", {"/R", "<in>", "<out>", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
-    {"GroupsAsTheScriptsInput", {"/R", "/C", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
+    {"GroupsBeforeScript",
+     {"/C", "/R", "<in>", "<out>"},
+     Needs::kGroupSandbox,
+     Shows::kGroupsCreated,
+     0},
+    {"GroupsAfterScript",
+     {"/R", "<in>", "<out>", "/C"},
+     Needs::kGroupSandbox,
+     Shows::kGroupsCreated,
+     0},
+    {"GroupsAsTheScriptsInput",
+     {"/R", "/C", "<out>"},
+     Needs::kGroupSandbox,
+     Shows::kGroupsCreated,
+     0},
     {"GroupsWithTwoMore", {"/C", "/R", "<out>"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
     // /D comes after /C and a valid /R.
     {"Delete", {"/D"}, Needs::kGroupSandbox, Shows::kGroupsDeleted, 0},
     {"DeleteTwice", {"/D", "/D"}, Needs::kGroupSandbox, Shows::kGroupsDeleted, 0},
     {"GroupsAfterDelete", {"/D", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
     {"DeleteWithTrailingColon", {"/D:"}, Needs::kNothing, Shows::kNothing, 255},
-    {"DeleteAfterScriptWithThreeNames", {"/R", "<in>", "<out>", "/D"}, Needs::kGroupSandbox, Shows::kGroupsDeleted, 0},
+    {"DeleteAfterScriptWithThreeNames",
+     {"/R", "<in>", "<out>", "/D"},
+     Needs::kGroupSandbox,
+     Shows::kGroupsDeleted,
+     0},
     // With two more arguments /R wins, and "/D" is its output file: the input is missing, so
     // nothing is written.
-    {"DeleteAsTheScriptsOutput", {"/R", "<missing>", "/D"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},
+    {"DeleteAsTheScriptsOutput",
+     {"/R", "<missing>", "/D"},
+     Needs::kDatabase,
+     Shows::kCountThenOpenError,
+     255},
     // Wherever /R stands among three arguments, the second is the input and the third the
     // output: here the input is the file "/R", which does not exist.
-    {"ScriptSwitchInTheMiddle", {"<in>", "/R", "<out>"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},
+    {"ScriptSwitchInTheMiddle",
+     {"<in>", "/R", "<out>"},
+     Needs::kDatabase,
+     Shows::kCountThenOpenError,
+     255},
     {"ScriptSwitchTwice", {"/R", "/R", "<out>"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, Dispatch, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<DispatchRow>& info) { return std::string(info.param.label); });
+                         [](const testing::TestParamInfo<DispatchRow>& info) {
+                           return std::string(info.param.label);
+                         });
 
 }  // namespace

@@ -24,7 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kOldOutput = "old output, must survive\n";
-const std::string kNoProcedures = " input file has no replication procedures or not in ascii coding\n";
+const std::string kNoProcedures =
+    " input file has no replication procedures or not in ascii coding\n";
 const std::string kOpenError = "file open error!!!\n";
 const std::string kWriteError = "file write error!!!\n";
 const std::string kException = "sdt exception : cannot do script transfarmation";
@@ -36,10 +37,17 @@ std::string SampleScript(int pairs = 1000, const std::string& tablePrefix = "Tab
   script.reserve(static_cast<std::size_t>(pairs) * 300);
   for (int i = 0; i < pairs; ++i) {
     const std::string table = tablePrefix + std::to_string(i);
-    script += "create procedure [dbo].[sp_MSupd_dbo" + table + "]\r\n\t@c1 int, @pkc1 int\r\nas\r\nbegin\r\n"
-              "update [dbo].[" + table + "] set [Value] = @c1 where [ID] = @pkc1\r\n\r\n\r\nend\r\nGO\r\n"
-              "create procedure [dbo].[sp_MSdel_dbo" + table + "]\r\n\t@pkc1 int\r\nas\r\nbegin\r\n"
-              "delete [dbo].[" + table + "] where [ID] = @pkc1\r\nif @@rowcount = 0\r\n"
+    script += "create procedure [dbo].[sp_MSupd_dbo" + table +
+              "]\r\n\t@c1 int, @pkc1 int\r\nas\r\nbegin\r\n"
+              "update [dbo].[" +
+              table +
+              "] set [Value] = @c1 where [ID] = @pkc1\r\n\r\n\r\nend\r\nGO\r\n"
+              "create procedure [dbo].[sp_MSdel_dbo" +
+              table +
+              "]\r\n\t@pkc1 int\r\nas\r\nbegin\r\n"
+              "delete [dbo].[" +
+              table +
+              "] where [ID] = @pkc1\r\nif @@rowcount = 0\r\n"
               "    exec sp_MSreplraiserror 20598\r\nend\r\nGO\r\n";
   }
   return script;
@@ -106,14 +114,16 @@ std::vector<std::string> UnprivilegedProgram(const Files& files) {
   if (geteuid() != 0) return {QTV_PROGRAM};
   const fs::path copy = files.dir / "qtvdbadmin";
   fs::copy_file(QTV_PROGRAM, copy);
-  fs::permissions(files.dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                        fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(files.dir.path(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
   return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--", copy.string()};
 }
 
 // /R on the files, choosing the sample catalogue at the prompt.
 ProgramRun RunJob(const Files& files, const std::string& connection, bool unprivileged = false) {
-  std::vector<std::string> command = unprivileged ? UnprivilegedProgram(files) : std::vector<std::string>{QTV_PROGRAM};
+  std::vector<std::string> command =
+      unprivileged ? UnprivilegedProgram(files) : std::vector<std::string>{QTV_PROGRAM};
   command.insert(command.end(), {"/R", files.input, files.output});
   return RunCommand(command, connection + "\n");
 }
@@ -139,7 +149,9 @@ TEST_P(FileFaults, ReportAndLeaveTheOutputAsExpected) {
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
   const FileFault& fault = GetParam();
   const std::string countLine = CountLine(connection);
-  EXPECT_TRUE(countLine.starts_with("\t") && countLine.ends_with(" tables have no identity columns\n")) << countLine;
+  EXPECT_TRUE(countLine.starts_with("\t") &&
+              countLine.ends_with(" tables have no identity columns\n"))
+      << countLine;
   Files files;
   fault.setUp(files);
   const ProgramRun run = RunJob(files, connection, fault.unprivileged);
@@ -157,23 +169,39 @@ TEST_P(FileFaults, ReportAndLeaveTheOutputAsExpected) {
 
 const FileFault kFileFaults[] = {
     // Output faults: the script is read, the output cannot take it.
-    {"OutputToAFullDevice", [](Files& f) { ScriptIn(f); f.output = "/dev/full"; }, kWriteError, 255, Absent},
-    {"OutputInAMissingDirectory", [](Files& f) { ScriptIn(f); f.output = (f.dir / "missing" / "out.sql").string(); },
+    {"OutputToAFullDevice",
+     [](Files& f) {
+       ScriptIn(f);
+       f.output = "/dev/full";
+     },
      kWriteError, 255, Absent},
-    {"OutputIsADirectory", [](Files& f) { ScriptIn(f); fs::create_directory(f.output); }, kWriteError, 255, Absent},
+    {"OutputInAMissingDirectory",
+     [](Files& f) {
+       ScriptIn(f);
+       f.output = (f.dir / "missing" / "out.sql").string();
+     },
+     kWriteError, 255, Absent},
+    {"OutputIsADirectory",
+     [](Files& f) {
+       ScriptIn(f);
+       fs::create_directory(f.output);
+     },
+     kWriteError, 255, Absent},
     {"OutputInADirectoryWithoutWritePermission",
      [](Files& f) {
        ScriptIn(f);
        fs::create_directory(f.dir / "locked");
-       fs::permissions(f.dir / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                             fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+       fs::permissions(f.dir / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                             fs::perms::group_read | fs::perms::group_exec |
+                                             fs::perms::others_read | fs::perms::others_exec);
        f.output = (f.dir / "locked" / "out.sql").string();
      },
      kWriteError, 255, Absent, true},
     {"OutputFileWithoutWritePermission",
      [](Files& f) {
        ScriptInOldOut(f);
-       fs::permissions(f.output, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+       fs::permissions(f.output,
+                       fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
      },
      kWriteError, 255, OldOutput, true},
     // Input faults: nothing is written.
@@ -185,19 +213,29 @@ const FileFault kFileFaults[] = {
        fs::permissions(f.input, fs::perms::none);
      },
      kOpenError, 255, OldOutput, true},
-    {"InputOfZeroBytes", [](Files& f) { InputBytes(f, ""); }, "input file <in>" + kNoProcedures, 255, OldOutput},
-    {"InputOfZeroBytesNoOutputCreated", [](Files& f) { WriteFile(f.input, ""); }, "input file <in>" + kNoProcedures,
-     255, Absent},
-    {"InputUtf16LittleEndianWithMark", [](Files& f) { InputBytes(f, Utf16(SampleScript(), false, true)); },
+    {"InputOfZeroBytes", [](Files& f) { InputBytes(f, ""); }, "input file <in>" + kNoProcedures,
+     255, OldOutput},
+    {"InputOfZeroBytesNoOutputCreated", [](Files& f) { WriteFile(f.input, ""); },
+     "input file <in>" + kNoProcedures, 255, Absent},
+    {"InputUtf16LittleEndianWithMark",
+     [](Files& f) { InputBytes(f, Utf16(SampleScript(), false, true)); },
      "input file <in>" + kNoProcedures, 255, OldOutput},
-    {"InputUtf16LittleEndianWithoutMark", [](Files& f) { InputBytes(f, Utf16(SampleScript(), false, false)); },
+    {"InputUtf16LittleEndianWithoutMark",
+     [](Files& f) { InputBytes(f, Utf16(SampleScript(), false, false)); },
      "input file <in>" + kNoProcedures, 255, OldOutput},
-    {"InputUtf16BigEndianWithMark", [](Files& f) { InputBytes(f, Utf16(SampleScript(), true, true)); },
+    {"InputUtf16BigEndianWithMark",
+     [](Files& f) { InputBytes(f, Utf16(SampleScript(), true, true)); },
      "input file <in>" + kNoProcedures, 255, OldOutput},
-    {"InputUtf16BigEndianWithoutMark", [](Files& f) { InputBytes(f, Utf16(SampleScript(), true, false)); },
+    {"InputUtf16BigEndianWithoutMark",
+     [](Files& f) { InputBytes(f, Utf16(SampleScript(), true, false)); },
      "input file <in>" + kNoProcedures, 255, OldOutput},
     // The input is read whole before the output is opened, so one file can be both.
-    {"OutputIsTheInput", [](Files& f) { ScriptIn(f); f.output = f.input; }, "", 0, Rewritten},
+    {"OutputIsTheInput",
+     [](Files& f) {
+       ScriptIn(f);
+       f.output = f.input;
+     },
+     "", 0, Rewritten},
     {"OutputReplacesAnOldFile", ScriptInOldOut, "", 0, Rewritten},
     // A malformed script ends the run after some procedures were rewritten: the output is
     // left as it was, also when it is the input.
@@ -207,14 +245,16 @@ const FileFault kFileFaults[] = {
        f.output = f.input;
      },
      kException, 252, [](const Files&) -> std::optional<std::string> { return MalformedScript(); }},
-    {"MalformedScriptOldOutputKept", [](Files& f) { InputBytes(f, MalformedScript()); }, kException, 252,
-     OldOutput},
-    {"MalformedScriptNoOutputCreated", [](Files& f) { WriteFile(f.input, MalformedScript()); }, kException, 252,
-     Absent},
+    {"MalformedScriptOldOutputKept", [](Files& f) { InputBytes(f, MalformedScript()); }, kException,
+     252, OldOutput},
+    {"MalformedScriptNoOutputCreated", [](Files& f) { WriteFile(f.input, MalformedScript()); },
+     kException, 252, Absent},
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, FileFaults, testing::ValuesIn(kFileFaults),
-                         [](const testing::TestParamInfo<FileFault>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<FileFault>& info) {
+                           return info.param.label;
+                         });
 
 // `connection` with `key` set to `value`, appended when it is not there.
 std::string WithKey(std::string connection, const std::string& key, const std::string& value) {
@@ -248,8 +288,8 @@ class PrivateServer {
     std::vector<std::string> command;
     if (geteuid() == 0) command = {"runuser", "-u", "postgres", "--"};
     command.insert(command.end(), {"psql", "-X", "-q", "-At", "-v", "ON_ERROR_STOP=1", "-h",
-                                   "/var/tmp/qtvdbadmin-pg-" + port_, "-p", port_, "-U", "postgres", "-d",
-                                   database, "-c", sql});
+                                   "/var/tmp/qtvdbadmin-pg-" + port_, "-p", port_, "-U", "postgres",
+                                   "-d", database, "-c", sql});
     return RunCommand(command).out;
   }
 
@@ -271,7 +311,8 @@ class PrivateServer {
 
  private:
   ProgramRun Fixture(const std::string& verb) const {
-    const fs::path script = fs::path(QTV_TEST_DATA).parent_path().parent_path() / "scripts" / "pg-fixture";
+    const fs::path script =
+        fs::path(QTV_TEST_DATA).parent_path().parent_path() / "scripts" / "pg-fixture";
     return RunCommand({"env", "QTV_PG_PORT=" + port_, script.string(), verb});
   }
 
@@ -282,10 +323,10 @@ class PrivateServer {
 
 // How a database fault is made.
 enum class Breakage {
-  kNone,                          // the connection string alone fails
-  kStopServerWhileQueryWaits,     // the query waits for a lock; the server is stopped
-  kTerminateWhileQueryWaits,      // the query waits for a lock; its backend is terminated
-  kTerminateWhileRowsAreRead,     // the backend terminates itself at the third row
+  kNone,                       // the connection string alone fails
+  kStopServerWhileQueryWaits,  // the query waits for a lock; the server is stopped
+  kTerminateWhileQueryWaits,   // the query waits for a lock; its backend is terminated
+  kTerminateWhileRowsAreRead,  // the backend terminates itself at the third row
 };
 
 struct DatabaseFault {
@@ -304,34 +345,43 @@ class Breaker {
       // Fetched one row at a time, through a lower() that ends its own backend at 'regions',
       // the third name of the sample catalogue.
       server_.Superuser("postgres", "CREATE DATABASE qtvkill TEMPLATE qtvtest");
-      server_.Superuser("qtvkill",
-                        "CREATE FUNCTION public.lower(t text) RETURNS text LANGUAGE plpgsql VOLATILE AS $$ "
-                        "BEGIN IF t = 'regions' THEN PERFORM pg_terminate_backend(pg_backend_pid()); END IF; "
-                        "RETURN pg_catalog.lower(t); END $$; "
-                        "ALTER ROLE qtv IN DATABASE qtvkill SET search_path = public, pg_catalog");
+      server_.Superuser(
+          "qtvkill",
+          "CREATE FUNCTION public.lower(t text) RETURNS text LANGUAGE plpgsql VOLATILE AS $$ "
+          "BEGIN IF t = 'regions' THEN PERFORM pg_terminate_backend(pg_backend_pid()); END IF; "
+          "RETURN pg_catalog.lower(t); END $$; "
+          "ALTER ROLE qtv IN DATABASE qtvkill SET search_path = public, pg_catalog");
       return;
     }
     holder_ = std::thread([this] {
-      server_.Superuser("qtvtest", "BEGIN; LOCK TABLE objectdefn IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(120)");
+      server_.Superuser(
+          "qtvtest", "BEGIN; LOCK TABLE objectdefn IN ACCESS EXCLUSIVE MODE; SELECT pg_sleep(120)");
     });
-    EXPECT_TRUE(server_.WaitFor("qtvtest", "SELECT count(*) FROM pg_locks WHERE granted AND "
-                                           "mode = 'AccessExclusiveLock' AND relation = 'objectdefn'::regclass"));
+    EXPECT_TRUE(
+        server_.WaitFor("qtvtest",
+                        "SELECT count(*) FROM pg_locks WHERE granted AND "
+                        "mode = 'AccessExclusiveLock' AND relation = 'objectdefn'::regclass"));
   }
 
   std::string Connection() const {
     if (breakage_ != Breakage::kTerminateWhileRowsAreRead) return server_.connection();
-    return WithKey(WithKey(WithKey(server_.connection(), "Database", "qtvkill"), "UseDeclareFetch", "1"), "Fetch", "1");
+    return WithKey(
+        WithKey(WithKey(server_.connection(), "Database", "qtvkill"), "UseDeclareFetch", "1"),
+        "Fetch", "1");
   }
 
   // Called while the program runs.
   void Break() {
     if (!holder_.joinable()) return;
-    EXPECT_TRUE(server_.WaitFor("qtvtest", "SELECT count(*) FROM pg_stat_activity WHERE usename = 'qtv' AND "
-                                           "wait_event_type = 'Lock'"));
+    EXPECT_TRUE(server_.WaitFor("qtvtest",
+                                "SELECT count(*) FROM pg_stat_activity WHERE usename = 'qtv' AND "
+                                "wait_event_type = 'Lock'"));
     if (breakage_ == Breakage::kStopServerWhileQueryWaits) {
       server_.Stop();
     } else {
-      server_.Superuser("postgres", "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE usename = 'qtv'");
+      server_.Superuser(
+          "postgres",
+          "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE usename = 'qtv'");
     }
   }
 
@@ -374,26 +424,33 @@ TEST_P(DatabaseFaults, FailSilentlyAndLeaveTheOutput) {
 }
 
 const DatabaseFault kDatabaseFaults[] = {
-    {"UnknownDriver", [](const std::string& c) { return WithKey(c, "Driver", "{No Such Driver}"); }},
-    {"UnknownDataSource", [](const std::string&) { return std::string("DSN=qtvdbadmin-no-such-source"); }},
-    {"NotAConnectionString", [](const std::string&) { return std::string("not a connection string"); }},
+    {"UnknownDriver",
+     [](const std::string& c) { return WithKey(c, "Driver", "{No Such Driver}"); }},
+    {"UnknownDataSource",
+     [](const std::string&) { return std::string("DSN=qtvdbadmin-no-such-source"); }},
+    {"NotAConnectionString",
+     [](const std::string&) { return std::string("not a connection string"); }},
     {"WrongPassword", [](const std::string& c) { return WithKey(c, "Pwd", "wrong"); }},
     {"UnknownUser", [](const std::string& c) { return WithKey(c, "Uid", "nosuchuser"); }},
-    {"MissingDatabase", [](const std::string& c) { return WithKey(c, "Database", "nosuchdatabase"); }},
+    {"MissingDatabase",
+     [](const std::string& c) { return WithKey(c, "Database", "nosuchdatabase"); }},
     {"ServerStoppedWhileTheQueryWaits", nullptr, Breakage::kStopServerWhileQueryWaits},
     {"BackendTerminatedWhileTheQueryWaits", nullptr, Breakage::kTerminateWhileQueryWaits},
     {"BackendTerminatedWhileRowsAreRead", nullptr, Breakage::kTerminateWhileRowsAreRead},
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, DatabaseFaults, testing::ValuesIn(kDatabaseFaults),
-                         [](const testing::TestParamInfo<DatabaseFault>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<DatabaseFault>& info) {
+                           return info.param.label;
+                         });
 
 // ---- The output takes the place of the old file only when it is whole ----
 
 // Whether the child `pid`, not yet reaped, has ended.
 bool Ended(int pid) {
   siginfo_t info{};
-  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == pid;
 }
 
 // The size of a temporary file of the program in `directory`; -1 while there is none.
@@ -432,7 +489,8 @@ const LargeScript& Large() {
 }
 
 // `command` run by sh with the program's path as $0 and `arguments` as $1, $2, ...
-std::vector<std::string> Shell(const std::string& command, const std::vector<std::string>& arguments) {
+std::vector<std::string> Shell(const std::string& command,
+                               const std::vector<std::string>& arguments) {
   std::vector<std::string> line{"sh", "-c", command, QTV_PROGRAM};
   line.insert(line.end(), arguments.begin(), arguments.end());
   return line;
@@ -451,7 +509,8 @@ std::string SmallFileSystemUnavailable() {
 // files, hidden ones too, to $6; exits with the program's status.
 constexpr char kSmallDiskRun[] =
     "mount -t tmpfs -o size=64k qtvtest \"$1\" && cp -a \"$2/.\" \"$1/\" || exit 99\n"
-    "head -c 1048576 /dev/zero > \"$1/filler\" 2> /dev/null; truncate -s -8192 \"$1/filler\" || exit 99\n"
+    "head -c 1048576 /dev/zero > \"$1/filler\" 2> /dev/null; truncate -s -8192 \"$1/filler\" || "
+    "exit 99\n"
     "\"$3\" /R \"$4\" \"$5\"; status=$?\n"
     "cp -a \"$1/.\" \"$6/\" && exit $status";
 
@@ -487,8 +546,8 @@ TEST_P(WriteFailures, LeaveInputAndOutputAsTheyWere) {
   const std::string outputName = failure.output == OutputKind::kTheInput ? "in.sql" : "out.sql";
   ProgramRun run{};
   if (failure.limit == Limit::kSmallFileSystem) {
-    run = RunCommand({"unshare", "--mount", "--propagation", "private", "sh", "-c", kSmallDiskRun, "sh",
-                      disk.string(), stage.string(), QTV_PROGRAM, (disk / "in.sql").string(),
+    run = RunCommand({"unshare", "--mount", "--propagation", "private", "sh", "-c", kSmallDiskRun,
+                      "sh", disk.string(), stage.string(), QTV_PROGRAM, (disk / "in.sql").string(),
                       (disk / outputName).string(), result.string()},
                      connection + "\n");
   } else {
@@ -521,7 +580,9 @@ const WriteFailure kWriteFailures[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, WriteFailures, testing::ValuesIn(kWriteFailures),
-                         [](const testing::TestParamInfo<WriteFailure>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<WriteFailure>& info) {
+                           return info.param.label;
+                         });
 
 struct Interruption {
   std::string label;
@@ -542,14 +603,17 @@ TEST_P(Interruptions, LeaveTheOldOutputAndNoTemporaryFile) {
   const LargeScript& large = Large();
   Files files;
   WriteFile(files.input, large.input);
-  if (interruption.outputIsInput) files.output = files.input;
-  else WriteFile(files.output, kOldOutput);
+  if (interruption.outputIsInput)
+    files.output = files.input;
+  else
+    WriteFile(files.output, kOldOutput);
   const std::string& old = interruption.outputIsInput ? large.input : kOldOutput;
-  const std::string trap = interruption.ignored ? "trap '' " + std::to_string(interruption.signal) + "; " : "";
+  const std::string trap =
+      interruption.ignored ? "trap '' " + std::to_string(interruption.signal) + "; " : "";
   bool sent = false;
-  const ProgramRun run =
-      RunCommandWhile(Shell(trap + "exec \"$0\" /R \"$1\" \"$2\"", {files.input, files.output}), connection + "\n",
-                      [&](int pid) { sent = SignalWhenWritten(pid, files.dir.path(), 1, interruption.signal); });
+  const ProgramRun run = RunCommandWhile(
+      Shell(trap + "exec \"$0\" /R \"$1\" \"$2\"", {files.input, files.output}), connection + "\n",
+      [&](int pid) { sent = SignalWhenWritten(pid, files.dir.path(), 1, interruption.signal); });
   ASSERT_TRUE(sent) << "the run ended before its output was written";
   const std::string after = ReadFile(files.output);
   if (interruption.ignored) {
@@ -558,7 +622,8 @@ TEST_P(Interruptions, LeaveTheOldOutputAndNoTemporaryFile) {
   } else {
     EXPECT_EQ(run.signal, interruption.signal);
     // Old, or whole where the signal came just after the rename; never a part.
-    EXPECT_TRUE(after == old || after == large.rewritten) << "a partial output of " << after.size() << " bytes";
+    EXPECT_TRUE(after == old || after == large.rewritten)
+        << "a partial output of " << after.size() << " bytes";
   }
   EXPECT_EQ(TemporaryFiles(files.dir.path()), std::vector<std::string>{});
 }
@@ -572,7 +637,9 @@ const Interruption kInterruptions[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, Interruptions, testing::ValuesIn(kInterruptions),
-                         [](const testing::TestParamInfo<Interruption>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<Interruption>& info) {
+                           return info.param.label;
+                         });
 
 // SIGKILL cannot be caught: killed at random points of a large write, a run leaves the old
 // output or the whole new one, and at most a temporary file named as the program's.
@@ -586,19 +653,23 @@ TEST(Interruptions, SigkillAnywhereLeavesTheOldOrTheWholeOutput) {
     Files files;
     WriteFile(files.input, large.input);
     WriteFile(files.output, kOldOutput);
-    const auto bytes = static_cast<std::intmax_t>(point(random) * static_cast<double>(large.rewritten.size()));
+    const auto bytes =
+        static_cast<std::intmax_t>(point(random) * static_cast<double>(large.rewritten.size()));
     bool sent = false;
-    const ProgramRun run = RunCommandWhile({QTV_PROGRAM, "/R", files.input, files.output}, connection + "\n",
-                                           [&](int pid) { sent = SignalWhenWritten(pid, files.dir.path(), bytes, SIGKILL); });
+    const ProgramRun run = RunCommandWhile(
+        {QTV_PROGRAM, "/R", files.input, files.output}, connection + "\n",
+        [&](int pid) { sent = SignalWhenWritten(pid, files.dir.path(), bytes, SIGKILL); });
     EXPECT_TRUE(sent) << "killed at byte " << bytes << ": the run ended first";
     EXPECT_EQ(run.signal, SIGKILL);
     const std::string after = ReadFile(files.output);
     EXPECT_TRUE(after == kOldOutput || after == large.rewritten)
         << "killed at byte " << bytes << ": a partial output of " << after.size() << " bytes";
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(files.dir.path())) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(files.dir.path()))
+      names.push_back(entry.path().filename());
     for (const std::string& name : names) {
-      EXPECT_TRUE(name == "in.sql" || name == "out.sql" || name.starts_with(".qtvdbadmin-")) << name;
+      EXPECT_TRUE(name == "in.sql" || name == "out.sql" || name.starts_with(".qtvdbadmin-"))
+          << name;
     }
   }
 }
@@ -615,13 +686,16 @@ TEST(ConcurrentRuns, LeaveOneOfTheTwoWholeResults) {
     WriteFile(dir / "first.sql", first);
     WriteFile(dir / "second.sql", second);
     ProgramRun runs[2];
-    std::thread other([&] { runs[1] = RunProgram({"/R", (dir / "second.sql").string(), output}, connection + "\n"); });
+    std::thread other([&] {
+      runs[1] = RunProgram({"/R", (dir / "second.sql").string(), output}, connection + "\n");
+    });
     runs[0] = RunProgram({"/R", (dir / "first.sql").string(), output}, connection + "\n");
     other.join();
     EXPECT_EQ(runs[0].exitCode, 0);
     EXPECT_EQ(runs[1].exitCode, 0);
     const std::string after = ReadFile(output);
-    EXPECT_TRUE(after == firstRewritten || after == secondRewritten) << "a mixed output of " << after.size() << " bytes";
+    EXPECT_TRUE(after == firstRewritten || after == secondRewritten)
+        << "a mixed output of " << after.size() << " bytes";
     EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
   }
 }
@@ -634,7 +708,7 @@ mode_t Mode(const fs::path& path) {
 
 struct OutputAttributes {
   std::string label;
-  std::function<void(Files&)> setUp;                      // the input holds the sample script
+  std::function<void(Files&)> setUp;                            // the input holds the sample script
   std::function<void(const Files&, const std::string&)> check;  // with the rewritten script
   std::string umask = "022";
   bool needsRoot = false;
@@ -652,9 +726,9 @@ TEST_P(OutputKept, AsTheOldFileWas) {
   Files files;
   ScriptIn(files);
   row.setUp(files);
-  const ProgramRun run =
-      RunCommand(Shell("umask " + row.umask + " && exec \"$0\" /R \"$1\" \"$2\"", {files.input, files.output}),
-                 connection + "\n");
+  const ProgramRun run = RunCommand(
+      Shell("umask " + row.umask + " && exec \"$0\" /R \"$1\" \"$2\"", {files.input, files.output}),
+      connection + "\n");
   EXPECT_EQ(run.exitCode, 0) << run.out;
   row.check(files, Transform(SampleScript()));
   for (const auto& entry : fs::recursive_directory_iterator(files.dir.path())) {
@@ -732,7 +806,9 @@ const OutputAttributes kOutputAttributes[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, OutputKept, testing::ValuesIn(kOutputAttributes),
-                         [](const testing::TestParamInfo<OutputAttributes>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<OutputAttributes>& info) {
+                           return info.param.label;
+                         });
 
 struct UnreplaceableOutput {
   std::string label;
@@ -755,9 +831,10 @@ TEST_P(UnreplaceableOutputs, AreWrittenDirectlyInOrder) {
   const ProgramRun run = row.run(files, connection);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
-  const std::string expected = CountLine(connection) + (row.scriptOnStandardOutput ? Transform(SampleScript()) : "");
-  EXPECT_TRUE(run.out == expected) << "standard output of " << run.out.size() << " bytes, expected "
-                                   << expected.size();
+  const std::string expected =
+      CountLine(connection) + (row.scriptOnStandardOutput ? Transform(SampleScript()) : "");
+  EXPECT_TRUE(run.out == expected)
+      << "standard output of " << run.out.size() << " bytes, expected " << expected.size();
   EXPECT_EQ(TemporaryFiles(files.dir.path()), std::vector<std::string>{});
 }
 
@@ -776,7 +853,8 @@ const UnreplaceableOutput kUnreplaceableOutputs[] = {
        std::thread reader([&] { read = ReadFile(f.output); });
        const ProgramRun run = RunJob(f, connection);
        reader.join();
-       EXPECT_TRUE(read == Transform(SampleScript())) << "the FIFO gave " << read.size() << " bytes";
+       EXPECT_TRUE(read == Transform(SampleScript()))
+           << "the FIFO gave " << read.size() << " bytes";
        EXPECT_TRUE(fs::is_fifo(f.output));
        return run;
      },
@@ -806,7 +884,9 @@ const UnreplaceableOutput kUnreplaceableOutputs[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, UnreplaceableOutputs, testing::ValuesIn(kUnreplaceableOutputs),
-                         [](const testing::TestParamInfo<UnreplaceableOutput>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<UnreplaceableOutput>& info) {
+                           return info.param.label;
+                         });
 
 // ---- The connection line ----
 
@@ -850,25 +930,30 @@ const ConnectionLine kConnectionLines[] = {
     {"FortyThousandCharacters", [](const std::string& c) { return PaddedTo(c, 40000); }, false},
     {"OneByteOverTheBound", [](const std::string& c) { return PaddedTo(c, 4097); }, false},
     {"AtTheBoundConnects", [](const std::string& c) { return PaddedTo(c, 4096); }, true},
-    {"DriverValueOf1001Bytes", [](const std::string& c) { return WithKey(c, "Driver", std::string(1001, 'd')); },
-     false},
+    {"DriverValueOf1001Bytes",
+     [](const std::string& c) { return WithKey(c, "Driver", std::string(1001, 'd')); }, false},
     {"BracedDriverValueOf1001Bytes",
-     [](const std::string& c) { return WithKey(c, "Driver", "{" + std::string(1001, 'd') + "}"); }, false},
+     [](const std::string& c) { return WithKey(c, "Driver", "{" + std::string(1001, 'd') + "}"); },
+     false},
     {"DriverKeywordInAnyCaseWithBlanks",
      [](const std::string& c) { return " dRiVeR = " + std::string(300, 'd') + ";" + c; }, false},
-    {"DsnValueOf256Bytes", [](const std::string&) { return "DSN=" + std::string(256, 's'); }, false},
-    {"FiledsnValueOf256Bytes", [](const std::string& c) { return "FILEDSN=" + std::string(256, 'f') + ";" + c; },
+    {"DsnValueOf256Bytes", [](const std::string&) { return "DSN=" + std::string(256, 's'); },
      false},
+    {"FiledsnValueOf256Bytes",
+     [](const std::string& c) { return "FILEDSN=" + std::string(256, 'f') + ";" + c; }, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, ConnectionLines, testing::ValuesIn(kConnectionLines),
-                         [](const testing::TestParamInfo<ConnectionLine>& info) { return info.param.label; });
+                         [](const testing::TestParamInfo<ConnectionLine>& info) {
+                           return info.param.label;
+                         });
 
 // A line without end, from /dev/zero, is refused after its first 4097 bytes.
 TEST(ConnectionLine, WithoutEndIsRefused) {
   Files files;
   ScriptInOldOut(files);
-  const ProgramRun run = RunCommand(Shell("exec \"$0\" /R \"$1\" \"$2\" < /dev/zero", {files.input, files.output}));
+  const ProgramRun run =
+      RunCommand(Shell("exec \"$0\" /R \"$1\" \"$2\" < /dev/zero", {files.input, files.output}));
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(run.signal, 0);
   EXPECT_EQ(run.out, "");
@@ -883,12 +968,13 @@ TEST(ConnectionLine, LeavesTheRestOfStandardInput) {
   Files files;
   ScriptIn(files);
   const std::string input = connection + "\nthe next line\n";
-  const ProgramRun piped = RunCommand(Shell("\"$0\" /R \"$1\" \"$2\"; cat", {files.input, files.output}), input);
+  const ProgramRun piped =
+      RunCommand(Shell("\"$0\" /R \"$1\" \"$2\"; cat", {files.input, files.output}), input);
   EXPECT_EQ(piped.out, countLine + "the next line\n");
   const std::string file = (files.dir / "stdin.txt").string();
   WriteFile(file, input);
-  const ProgramRun fromFile =
-      RunCommand(Shell("{ \"$0\" /R \"$1\" \"$2\"; cat; } < \"$3\"", {files.input, files.output, file}));
+  const ProgramRun fromFile = RunCommand(
+      Shell("{ \"$0\" /R \"$1\" \"$2\"; cat; } < \"$3\"", {files.input, files.output, file}));
   EXPECT_EQ(fromFile.out, countLine + "the next line\n");
 }
 
@@ -925,7 +1011,8 @@ TEST(StandardOutput, ThatCannotBeWrittenFailsTheRun) {
   Files files;
   ScriptInOldOut(files);
   const ProgramRun run =
-      RunCommand(Shell("exec \"$0\" /R \"$1\" \"$2\" > /dev/full", {files.input, files.output}), connection + "\n");
+      RunCommand(Shell("exec \"$0\" /R \"$1\" \"$2\" > /dev/full", {files.input, files.output}),
+                 connection + "\n");
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_TRUE(ReadFile(files.output) == Transform(SampleScript()));
 }

@@ -29,8 +29,8 @@ std::vector<std::string> GroupNames() {
 namespace {
 
 std::string GroupsDoneText(const std::string& done) {
-  std::string text = kBannerText + "VOK QTV NT administration groups was succefully " + done +
-                     ".\n\n";
+  std::string text =
+      kBannerText + "VOK QTV NT administration groups was succefully " + done + ".\n\n";
   for (const std::string& name : GroupNames()) text += name + "\n";
   return text;
 }
@@ -56,8 +56,9 @@ std::string GroupSandboxUnavailable() {
 }
 
 EtcSandbox::EtcSandbox() {
-  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                   fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
   const ProgramRun copy = RunCommand({"cp", "-a", "/etc", etc().string()});
   if (copy.exitCode != 0) throw std::runtime_error("cannot copy /etc: " + copy.err);
   WriteFile(etc() / kMarker, "");
@@ -65,11 +66,16 @@ EtcSandbox::EtcSandbox() {
 }
 
 ProgramRun EtcSandbox::Run(const std::vector<std::string>& command) const {
-  std::vector<std::string> line{
-      "unshare", "--mount", "--propagation", "private", "sh", "-c",
-      std::string("mount --bind \"$1\" /etc && test -e /etc/") + kMarker +
-          " || { echo 'no sandbox' >&2; exit 99; }; shift; exec \"$@\"",
-      "sh", etc().string()};
+  std::vector<std::string> line{"unshare",
+                                "--mount",
+                                "--propagation",
+                                "private",
+                                "sh",
+                                "-c",
+                                std::string("mount --bind \"$1\" /etc && test -e /etc/") + kMarker +
+                                    " || { echo 'no sandbox' >&2; exit 99; }; shift; exec \"$@\"",
+                                "sh",
+                                etc().string()};
   line.insert(line.end(), command.begin(), command.end());
   return RunCommand(line);
 }

@@ -61,8 +61,10 @@ std::string FailureText(const std::string& job, const std::vector<std::string>& 
 std::vector<std::string> EveryGroupDenied(const std::string& job) {
   std::vector<std::string> messages;
   for (const std::string& name : GroupNames()) {
-    messages.push_back(job + " : failed : The user does not have access to the requested "
-                             "information. for : " + name);
+    messages.push_back(job +
+                       " : failed : The user does not have access to the requested "
+                       "information. for : " +
+                       name);
   }
   return messages;
 }

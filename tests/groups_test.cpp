@@ -115,12 +115,10 @@ TEST_F(GroupsTest, AddNTGroupDescribesEveryResultButAdded) {
            true,
            head + L"The local group already exists." + tail},
           {"other, in the platform's words",
-           {other,
-            L"The operation is allowed only on the primary domain controller of the domain.",
+           {other, L"The operation is allowed only on the primary domain controller of the domain.",
             false, false},
            false,
-           head +
-               L"The operation is allowed only on the primary domain controller of the domain." +
+           head + L"The operation is allowed only on the primary domain controller of the domain." +
                tail},
           {"other, groupadd's words",
            {other, L"groupadd exited with status 3", false, false},
@@ -130,7 +128,10 @@ TEST_F(GroupsTest, AddNTGroupDescribesEveryResultButAdded) {
            {other, longReason, false, false},
            false,
            (head + longReason).substr(0, 511) + tail},
-          {"throws a number", {done, L"", true, false}, false, L"AddNTGroup : unknown error" + tail},
+          {"throws a number",
+           {done, L"", true, false},
+           false,
+           L"AddNTGroup : unknown error" + tail},
           {"throws an exception",
            {done, L"", false, true},
            false,
@@ -221,8 +222,8 @@ void ExpectRuns(bool (*job)(GroupErrorList&), const std::string& kind, const std
 }
 
 // Every group answering `answer`, each with the message `reason`.
-RunCase AllGroups(const char* what, const FakeAnswer& answer, bool result,
-                  const std::wstring& job, const std::wstring& reason) {
+RunCase AllGroups(const char* what, const FakeAnswer& answer, bool result, const std::wstring& job,
+                  const std::wstring& reason) {
   RunCase run{what, {}, result, {}};
   for (int group = 1; group <= 11; ++group) {
     run.answers[group] = answer;
@@ -243,7 +244,9 @@ TEST_F(GroupsTest, CreateNTGroupsTriesEveryGroupAndListsThoseNotNewlyAdded) {
                  {"all added", {}, true, {}},
                  AllGroups("all present", kAlreadyDoneAnswer, true, add, exists),
                  {"groups 1 to 3 present, group 7 denied",
-                  {{1, kAlreadyDoneAnswer}, {2, kAlreadyDoneAnswer}, {3, kAlreadyDoneAnswer},
+                  {{1, kAlreadyDoneAnswer},
+                   {2, kAlreadyDoneAnswer},
+                   {3, kAlreadyDoneAnswer},
                    {7, kDeniedAnswer}},
                   false,
                   {Message(add, exists, 1), Message(add, exists, 2), Message(add, exists, 3),

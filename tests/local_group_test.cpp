@@ -55,14 +55,11 @@ TEST_F(LocalGroupTest, MapsHowGroupaddEnded) {
        root ? notAdded : denied,
        root ? L"groupadd exited with status 10: groupadd: cannot lock /etc/group; try again later."
             : L""},
-      {"bad name",
-       "echo \"groupadd: '$2' is not a valid group name\" >&2; exit 3",
-       notAdded,
+      {"bad name", "echo \"groupadd: '$2' is not a valid group name\" >&2; exit 3", notAdded,
        L"groupadd exited with status 3: groupadd: 'grp' is not a valid group name"},
       {"silent failure", "exit 4", notAdded, L"groupadd exited with status 4"},
       {"lines joined, output bounded",
-       "printf 'first\\n\\tsecond\\n'; head -c 1000 /dev/zero | tr '\\0' x >&2; exit 2",
-       notAdded,
+       "printf 'first\\n\\tsecond\\n'; head -c 1000 /dev/zero | tr '\\0' x >&2; exit 2", notAdded,
        L"groupadd exited with status 2: first  second " + std::wstring(386, L'x')},
       {"ended by a signal", "kill -TERM $$", notAdded,
        L"groupadd was ended by signal 15 (Terminated)"},
@@ -96,8 +93,8 @@ TEST_F(LocalGroupTest, MapsHowGroupdelEnded) {
             : L""},
       // The primary group of a user stays; groupdel's own words name the user.
       {"primary group of a user",
-       "echo \"groupdel: cannot remove the primary group of user 'alice'\" >&2; exit 8",
-       notRemoved, L"groupdel: cannot remove the primary group of user 'alice'"},
+       "echo \"groupdel: cannot remove the primary group of user 'alice'\" >&2; exit 8", notRemoved,
+       L"groupdel: cannot remove the primary group of user 'alice'"},
       {"primary group, silent", "exit 8", notRemoved, L"groupdel exited with status 8"},
       {"bad syntax", "echo 'Usage: groupdel [options] GROUP' >&2; exit 2", notRemoved,
        L"groupdel exited with status 2: Usage: groupdel [options] GROUP"},
@@ -143,8 +140,8 @@ TEST_F(LocalGroupTest, RunsEachToolWithTheNameAloneAndNoInput) {
 TEST_F(LocalGroupTest, RefusesNamesTheToolsCannotTakeWithoutRunningThem) {
   for (const PlatformCall& platform : kCalls) {
     StandIn("touch \"$0.ran\"", 0755, platform.tool);
-    for (const std::wstring& name : {std::wstring(L"caf\u00e9"), std::wstring(L"a\nb"),
-                                    std::wstring(L"a\0b", 3)}) {
+    for (const std::wstring& name :
+         {std::wstring(L"caf\u00e9"), std::wstring(L"a\nb"), std::wstring(L"a\0b", 3)}) {
       const GroupResult result = platform.call(name);
       EXPECT_EQ(result.outcome, GroupOutcome::kOther);
       EXPECT_EQ(result.reason, L"the group name holds characters that " +

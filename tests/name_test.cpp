@@ -23,7 +23,8 @@ class NameCut : public testing::TestWithParam<NameCase> {};
 
 TEST_P(NameCut, CutsNameKindAndFraming) {
   const NameCase& c = GetParam();
-  const std::string script = "create procedure " + c.createLine + "\r\nas\r\nupdate t set c = 1\r\ngo\r\n";
+  const std::string script =
+      "create procedure " + c.createLine + "\r\nas\r\nupdate t set c = 1\r\ngo\r\n";
   ProcedureFrame frame;
   if (c.procName.empty()) {
     EXPECT_FALSE(CutProcedureName(script, frame));
@@ -58,23 +59,31 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"QuotedSql2000Form", "\"dbo\".\"sp_MSins_bgt_armaster_base\" @c1 binary(8)",
                  "sp_msins_bgt_armaster_base", "ins"},
         NameCase{"BareName", "sp_MSins_Orders", "sp_msins_orders", "ins"},
-        NameCase{"BareNameWithOwnerAndParameters", "dbo.sp_MSdel_dboOrders(@c1 int)", "sp_msdel_dboorders", "del"},
+        NameCase{"BareNameWithOwnerAndParameters", "dbo.sp_MSdel_dboOrders(@c1 int)",
+                 "sp_msdel_dboorders", "del"},
         NameCase{"BareNameBeforeASemicolon", "sp_MSdel_dboOrders;1", "sp_msdel_dboorders", "del"},
-        NameCase{"DoubledBracketStaysInside", "[sp_MSins_dboA]]B] @c1 int", "sp_msins_dboa]]b", "ins"},
-        NameCase{"DoubledQuoteStaysInside", "\"sp_MSins_dboA\"\"B\" @c1 int", "sp_msins_dboa\"\"b", "ins"},
+        NameCase{"DoubledBracketStaysInside", "[sp_MSins_dboA]]B] @c1 int", "sp_msins_dboa]]b",
+                 "ins"},
+        NameCase{"DoubledQuoteStaysInside", "\"sp_MSins_dboA\"\"B\" @c1 int", "sp_msins_dboa\"\"b",
+                 "ins"},
         // Without its closing bracket the name runs to the line end, carriage return included.
-        NameCase{"UnclosedBracketRunsToTheLineEnd", "[sp_MSins_dboOrders", "sp_msins_dboorders\r", "ins"},
+        NameCase{"UnclosedBracketRunsToTheLineEnd", "[sp_MSins_dboOrders", "sp_msins_dboorders\r",
+                 "ins"},
         NameCase{"LongNameCutAt127", "[sp_MSins_" + std::string(200, 'a') + "]",
                  "sp_msins_" + std::string(118, 'a'), "ins"},
         // Names are bytes: none but A-Z is changed, and a zero byte ends the name buffer.
         NameCase{"HighBytesKept", "[dbo].[sp_MSupd_dbo" + HighBytes() + "]",
                  "sp_msupd_dbo" + HighBytes().substr(0, 115), "upd"},
-        NameCase{"ControlBytesKept", "[sp_MSupd_dboT\x01\t\x0b\r\x1f\x7fT]", "sp_msupd_dbot\x01\t\x0b\r\x1f\x7ft", "upd"},
-        NameCase{"ZeroByteEndsTheName", "[sp_MSins_dboAb" + std::string(1, '\0') + "cd]", "sp_msins_dboab", "ins"},
-        NameCase{"ZeroByteFirst", "[sp_MSupd_dbo" + std::string(1, '\0') + "X]", "sp_msupd_dbo", "upd"},
+        NameCase{"ControlBytesKept", "[sp_MSupd_dboT\x01\t\x0b\r\x1f\x7fT]",
+                 "sp_msupd_dbot\x01\t\x0b\r\x1f\x7ft", "upd"},
+        NameCase{"ZeroByteEndsTheName", "[sp_MSins_dboAb" + std::string(1, '\0') + "cd]",
+                 "sp_msins_dboab", "ins"},
+        NameCase{"ZeroByteFirst", "[sp_MSupd_dbo" + std::string(1, '\0') + "X]", "sp_msupd_dbo",
+                 "upd"},
         // Not replication procedures: copied by the scan as they stand.
         NameCase{"NoReplicationName", "[dbo].[usp_GetOrders]", "", ""},
-        NameCase{"ReplicationNameOnALaterLine", "[dbo].[Orders]\r\n-- calls sp_MSins_dboOrders", "", ""},
+        NameCase{"ReplicationNameOnALaterLine", "[dbo].[Orders]\r\n-- calls sp_MSins_dboOrders", "",
+                 ""},
         NameCase{"NameShorterThanNineBytes", "[sp_MSd]", "", ""},
         NameCase{"NothingOnTheCreateLine", "\n[sp_MSdel_dboA]", "", ""}),
     [](const testing::TestParamInfo<NameCase>& info) { return info.param.label; });

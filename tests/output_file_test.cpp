@@ -24,7 +24,8 @@ const std::string kNew = "new content, in two pieces\n";
 // The names in `directory`, sorted.
 std::vector<std::string> Names(const fs::path& directory) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(directory))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -69,7 +70,8 @@ TEST_P(Writing, TheOutputIsOldOrWhole) {
     EXPECT_FALSE(fs::exists(path));
   }
   // No temporary file is left, committed or not.
-  EXPECT_EQ(Names(dir.path()), c.after ? std::vector<std::string>{"out.sql"} : std::vector<std::string>{});
+  EXPECT_EQ(Names(dir.path()),
+            c.after ? std::vector<std::string>{"out.sql"} : std::vector<std::string>{});
 }
 
 const Case kCases[] = {
@@ -109,11 +111,13 @@ TEST(OutputFile, AlignedBlocksAndOtherBytesMakeTheWholeFile) {
   const fs::path path = dir / "out.sql";
   constexpr std::size_t kBlock = kOutputFileAlignment;
   std::vector<char> storage(6 * kBlock);
-  char* const aligned = storage.data() + (kBlock - reinterpret_cast<std::uintptr_t>(storage.data()) % kBlock) % kBlock;
+  char* const aligned =
+      storage.data() +
+      (kBlock - reinterpret_cast<std::uintptr_t>(storage.data()) % kBlock) % kBlock;
   for (std::size_t i = 0; i < 5 * kBlock; ++i) aligned[i] = static_cast<char>('a' + i % 23);
   const std::string_view bytes(aligned, 5 * kBlock);
   const std::string_view pieces[] = {
-      bytes.substr(0, 2 * kBlock),          // whole blocks at offset 0
+      bytes.substr(0, 2 * kBlock),             // whole blocks at offset 0
       bytes.substr(2 * kBlock, kBlock + 100),  // a block and a tail
       bytes.substr(3 * kBlock + 100, 7),       // at an offset within a block
       bytes.substr(3 * kBlock + 107, kBlock),  // a block's length, not aligned
@@ -122,7 +126,8 @@ TEST(OutputFile, AlignedBlocksAndOtherBytesMakeTheWholeFile) {
   std::string error;
   const OutputFilePtr file = OpenOutputFile(path.string(), error);
   ASSERT_TRUE(file) << error;
-  for (std::string_view piece : pieces) ASSERT_TRUE(StartOutputFileWrite(*file, piece)) << OutputFileError(*file);
+  for (std::string_view piece : pieces)
+    ASSERT_TRUE(StartOutputFileWrite(*file, piece)) << OutputFileError(*file);
   ASSERT_TRUE(CommitOutputFile(*file)) << OutputFileError(*file);
   EXPECT_EQ(ReadFile(path), bytes);
 }

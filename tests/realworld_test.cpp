@@ -30,7 +30,8 @@ std::vector<std::filesystem::path> CollectionFiles() {
 // Offsets of `needle` in `text` where it stands in code.
 std::vector<std::size_t> InCode(std::string_view text, std::string_view needle) {
   std::vector<std::size_t> found;
-  for (std::size_t at = text.find(needle); at != std::string_view::npos; at = text.find(needle, at + 1)) {
+  for (std::size_t at = text.find(needle); at != std::string_view::npos;
+       at = text.find(needle, at + 1)) {
     if (StateAt(text, at) == LexicalState::kCode) found.push_back(at);
   }
   return found;
@@ -56,7 +57,7 @@ class RealScript : public testing::TestWithParam<std::filesystem::path> {
     output_ = Transform(original, {"placeholder"});
     input_ = LowerCased(original);
   }
-  std::string input_;   // lower-cased, as the checks below read it
+  std::string input_;  // lower-cased, as the checks below read it
   std::string output_;
 };
 
@@ -87,7 +88,8 @@ TEST_P(RealScript, FramesEveryReplicationProcedure) {
   }
   std::vector<std::string> dropped;
   constexpr std::string_view kDrop = "\tDROP PROCEDURE dbo.[";
-  for (std::size_t at = output_.find(kDrop); at != std::string::npos; at = output_.find(kDrop, at + 1)) {
+  for (std::size_t at = output_.find(kDrop); at != std::string::npos;
+       at = output_.find(kDrop, at + 1)) {
     const std::size_t start = at + kDrop.size();
     dropped.push_back(output_.substr(start, output_.find("]\n", start) - start));
   }
@@ -119,7 +121,8 @@ TEST_P(RealScript, EndsNoMoreBatchesInsideACommentOrString) {
 // table alone where the owner is dbo, else owner and table.
 TEST_P(RealScript, SwitchesTheTableTheInsertWritesTo) {
   constexpr std::string_view kOn = "\tset identity_insert  ";
-  for (std::size_t at = output_.find(kOn); at != std::string::npos; at = output_.find(kOn, at + 1)) {
+  for (std::size_t at = output_.find(kOn); at != std::string::npos;
+       at = output_.find(kOn, at + 1)) {
     const std::size_t nameStart = at + kOn.size();
     std::string switched = output_.substr(nameStart, output_.find('\n', nameStart) - nameStart);
     if (!switched.ends_with(" ON")) continue;  // an OFF line
@@ -129,7 +132,8 @@ TEST_P(RealScript, SwitchesTheTableTheInsertWritesTo) {
     if (output_.compare(target, 5, "into ") == 0 || output_.compare(target, 5, "into\n") == 0) {
       target = output_.find_first_not_of(" \t\r\n", target + 4);
     }
-    std::string written = output_.substr(target, output_.find_first_of(" \t\r\n(", target) - target);
+    std::string written =
+        output_.substr(target, output_.find_first_of(" \t\r\n(", target) - target);
     written = Without(written, "[]\"");
     if (written.starts_with("dbo.")) written.erase(0, 4);
     EXPECT_EQ(Without(switched, "[]\""), written) << GetParam().filename();
@@ -139,13 +143,17 @@ TEST_P(RealScript, SwitchesTheTableTheInsertWritesTo) {
 INSTANTIATE_TEST_SUITE_P(Collection, RealScript, testing::ValuesIn(CollectionFiles()),
                          [](const testing::TestParamInfo<std::filesystem::path>& info) {
                            std::string name = info.param.stem().string();
-                           std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+                           std::replace_if(
+                               name.begin(), name.end(),
+                               [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+                               '_');
                            return name;
                          });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealScript);
 
 TEST(RealScripts, CollectionIsThere) {
-  if (CollectionFiles().empty()) GTEST_SKIP() << "no scripts in " << kCollection << "; the checks above did not run";
+  if (CollectionFiles().empty())
+    GTEST_SKIP() << "no scripts in " << kCollection << "; the checks above did not run";
 }
 
 }  // namespace

@@ -15,11 +15,13 @@ namespace {
 // line end after it is copied with the text that follows.
 const std::string kDelete =
     "create procedure [sp_MSdel_dboA] @pkc1 int\r\nas\r\ndelete a where id = @pkc1\r\n"
-    "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_MSreplraiserror 20598\r\nGO\r\n";
+    "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_MSreplraiserror "
+    "20598\r\nGO\r\n";
 const std::string kDeleteRewritten =
     ExpectedFraming("sp_msdel_dboa") +
     "create procedure [sp_msdel_dboa] @pkc1 int\r\nas\r\ndelete a where id = @pkc1\r\n"
-    "/*-D- if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598"
+    "/*-D- if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec "
+    "sp_msreplraiserror 20598"
     " -D-*/\n \n \r\ngo";
 
 struct ScanCase {
@@ -39,7 +41,8 @@ TEST_P(Scan, WritesTheScriptWithEveryReplicationProcedureRewritten) {
 INSTANTIATE_TEST_SUITE_P(
     Scripts, Scan,
     testing::Values(
-        ScanCase{"TextBeforeTheFirstProcedureIsCopied", "-- Header\r\nSET ANSI_NULLS ON\r\nGO\r\n" + kDelete,
+        ScanCase{"TextBeforeTheFirstProcedureIsCopied",
+                 "-- Header\r\nSET ANSI_NULLS ON\r\nGO\r\n" + kDelete,
                  "-- header\r\nset ansi_nulls on\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
         ScanCase{"TextAfterTheLastProcedureIsCopied", kDelete + "-- Trailer\r\n\r\n",
                  kDeleteRewritten + "\r\n-- trailer\n"},
@@ -47,33 +50,45 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"ScriptStartingWithTheKeyword", kDelete, kDeleteRewritten + "\r\n"},
         // Procedures that no rewrite takes are copied through their GO line, and the scan goes on.
         ScanCase{"UserProcedureFirst",
-                 "create procedure [dbo].[usp_GetOrders]\r\nas\r\nselect * from orders\r\nGO\r\n" + kDelete,
+                 "create procedure [dbo].[usp_GetOrders]\r\nas\r\nselect * from orders\r\nGO\r\n" +
+                     kDelete,
                  "create procedure [dbo].[usp_getorders]\r\nas\r\nselect * from orders\r\ngo\r\n" +
                      kDeleteRewritten + "\r\n"},
-        ScanCase{"OtherKindOfReplicationProcedure",
-                 "create procedure [dbo].[sp_MSsel_dboOrders]\r\nas\r\nselect 1\r\nGO\r\n" + kDelete,
-                 "create procedure [dbo].[sp_mssel_dboorders]\r\nas\r\nselect 1\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
+        ScanCase{
+            "OtherKindOfReplicationProcedure",
+            "create procedure [dbo].[sp_MSsel_dboOrders]\r\nas\r\nselect 1\r\nGO\r\n" + kDelete,
+            "create procedure [dbo].[sp_mssel_dboorders]\r\nas\r\nselect 1\r\ngo\r\n" +
+                kDeleteRewritten + "\r\n"},
         ScanCase{"NameTooShort", "create procedure [sp_MSd]\r\nas\r\nGO\r\n" + kDelete,
                  "create procedure [sp_msd]\r\nas\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
-        ScanCase{"ProcedureWithoutGoLineEndsTheScript", "create procedure [dbo].[usp_x]\r\nas\r\nselect 1",
+        ScanCase{"ProcedureWithoutGoLineEndsTheScript",
+                 "create procedure [dbo].[usp_x]\r\nas\r\nselect 1",
                  "create procedure [dbo].[usp_x]\r\nas\r\nselect 1"},
         // "create procedure " inside comments, strings and quoted names is text.
         ScanCase{"KeywordInALineComment", "-- create procedure [sp_MSins_dboT] as\r\n" + kDelete,
                  "-- create procedure [sp_msins_dbot] as\r\n" + kDeleteRewritten + "\r\n"},
         ScanCase{"KeywordInANestedBlockComment",
-                 "/* old /* create procedure [sp_MSins_dboT] */\r\ncreate procedure [sp_MSins_dboT] */\r\n" + kDelete,
-                 "/* old /* create procedure [sp_msins_dbot] */\r\ncreate procedure [sp_msins_dbot] */\r\n" +
+                 "/* old /* create procedure [sp_MSins_dboT] */\r\ncreate procedure "
+                 "[sp_MSins_dboT] */\r\n" +
+                     kDelete,
+                 "/* old /* create procedure [sp_msins_dbot] */\r\ncreate procedure "
+                 "[sp_msins_dbot] */\r\n" +
                      kDeleteRewritten + "\r\n"},
-        ScanCase{"KeywordInAStringWithDoubledQuotes",
-                 "print 'it''s create procedure [sp_MSins_dboT]'\r\nGO\r\n" + kDelete,
-                 "print 'it''s create procedure [sp_msins_dbot]'\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
+        ScanCase{
+            "KeywordInAStringWithDoubledQuotes",
+            "print 'it''s create procedure [sp_MSins_dboT]'\r\nGO\r\n" + kDelete,
+            "print 'it''s create procedure [sp_msins_dbot]'\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
         ScanCase{"KeywordInANString",
                  "exec sp_executesql N'create procedure [sp_MSdel_dboT] as if @@rowcount = 0 exec "
-                 "sp_MSreplraiserror 20598'\r\nGO\r\n" + kDelete,
+                 "sp_MSreplraiserror 20598'\r\nGO\r\n" +
+                     kDelete,
                  "exec sp_executesql n'create procedure [sp_msdel_dbot] as if @@rowcount = 0 exec "
-                 "sp_msreplraiserror 20598'\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
-        ScanCase{"KeywordInAQuotedName", "select 1 as [create procedure sp_MSins_dboT]\r\nGO\r\n" + kDelete,
-                 "select 1 as [create procedure sp_msins_dbot]\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
+                 "sp_msreplraiserror 20598'\r\ngo\r\n" +
+                     kDeleteRewritten + "\r\n"},
+        ScanCase{
+            "KeywordInAQuotedName",
+            "select 1 as [create procedure sp_MSins_dboT]\r\nGO\r\n" + kDelete,
+            "select 1 as [create procedure sp_msins_dbot]\r\ngo\r\n" + kDeleteRewritten + "\r\n"},
         // sqlcmd ends the batch at a GO line even inside a comment, and so does the scan.
         ScanCase{"GoLineEndsAnUnclosedComment", "/* not closed\r\nGO\r\n" + kDelete,
                  "/* not closed\r\ngo\r\n" + kDeleteRewritten + "\r\n"}),

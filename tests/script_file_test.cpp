@@ -24,7 +24,8 @@ TEST(TransformScript, ReportsAFailedWrite) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   ScratchDir dir;
   WriteFile(dir / "in.sql", "text\ncreate procedure [sp_MSsel_x]\ngo\n");
-  EXPECT_EQ(TransformScript((dir / "in.sql").string(), {"a"}, "/dev/full"), TransformOutcome::kCannotWrite);
+  EXPECT_EQ(TransformScript((dir / "in.sql").string(), {"a"}, "/dev/full"),
+            TransformOutcome::kCannotWrite);
 }
 
 TEST(TransformScript, OutputMayBeTheInput) {

@@ -23,16 +23,16 @@ TEST(FindText, FindsTheFirstOccurrenceInTheLowerCasedText) {
     std::string needle;
   } cases[] = {
       {"create procedure [x]", "create procedure "},  // at the start
-      {"xx go", "go"},                                 // at the very end
-      {"g", "go"},                                     // needle longer than the text
+      {"xx go", "go"},                                // at the very end
+      {"g", "go"},                                    // needle longer than the text
       {"", "go"},
       {"abc", ""},
       {"", ""},
-      {"uuuuuu", "uuu"},                         // overlapping candidates
+      {"uuuuuu", "uuu"},                                             // overlapping candidates
       {"if @@rowcount = 1 if @@rowcount = 0", "if @@rowcount = 0"},  // rare byte matches first
       {"20598205982059", "20598"},
       {"\r\n\r\r\n\r\n", "\r\n\r\n"},
-      {"n\xe9\xe9 caf\xe9", "\xe9 c"},           // bytes of no rank are the rarest
+      {"n\xe9\xe9 caf\xe9", "\xe9 c"},  // bytes of no rank are the rarest
       {std::string("a\0b\0c", 5), std::string("\0c", 2)},
       {"categoryid", "gory"},
       {"no match here", "procedure"},
@@ -40,8 +40,8 @@ TEST(FindText, FindsTheFirstOccurrenceInTheLowerCasedText) {
       {"Create Procedure [x]", "create procedure "},
       {"x\nGo\r\n", "go"},
       {"IF @@ROWCOUNT = 0", "if @@rowcount = 0"},
-      {"\xc9 \xe9 c", "\xe9 c"},    // only A-Z have two cases
-      {"@[` {", "` {"},             // the bytes that differ from @ and [ in the case bit alone
+      {"\xc9 \xe9 c", "\xe9 c"},  // only A-Z have two cases
+      {"@[` {", "` {"},           // the bytes that differ from @ and [ in the case bit alone
       {"[X] `x`", "`x`"},
       {"SET", "s"},
   };
@@ -68,7 +68,8 @@ TEST(FindText, AgreesWithFindInTheLowerCasedTextOnRandomTexts) {
     const std::size_t windowAt = random() % needle.size();
     const std::size_t windowBytes = 1 + random() % (needle.size() - windowAt);
     ASSERT_EQ(FindText(text, Needle(needle, windowAt, windowBytes)), FindInLowerCased(text, needle))
-        << testing::PrintToString(text) << " / " << testing::PrintToString(needle) << " at " << windowAt;
+        << testing::PrintToString(text) << " / " << testing::PrintToString(needle) << " at "
+        << windowAt;
     ASSERT_EQ(FindText(text, needle), FindInLowerCased(text, needle))
         << testing::PrintToString(text) << " / " << testing::PrintToString(needle);
   }
@@ -81,7 +82,7 @@ TEST(ForwardSearch, KeepsItsAnswerWhileItLiesAhead) {
   EXPECT_EQ(search.In(script.substr(10)), 14u);  // the same match, seen from further on
   EXPECT_EQ(search.In(script.substr(24)), 0u);
   EXPECT_EQ(search.In(script.substr(25)), kNotFound);  // past the match: searched afresh
-  EXPECT_EQ(search.In(script), 24u);                    // an earlier start: searched afresh
+  EXPECT_EQ(search.In(script), 24u);                   // an earlier start: searched afresh
 }
 
 TEST(ForwardSearch, KeepsANotFoundAnswer) {

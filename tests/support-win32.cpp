@@ -89,8 +89,8 @@ ProgramRun RunCommand(const std::vector<std::string>& command, const std::string
   startup.hStdOutput = out.child.get();
   startup.hStdError = err.child.get();
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
     throw std::runtime_error("cannot start " + command[0]);
   }
   Handle processHandle, threadHandle;

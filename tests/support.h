@@ -45,7 +45,8 @@ std::string ExpectedFraming(const std::string& procName);
 ProcedureFrame FrameForRewrite(std::string_view procedure);
 
 // Scans `script` as the program does; returns what was written.
-std::string Transform(const std::string& script, const NoIdentityTableSet& tables = {"placeholder"});
+std::string Transform(const std::string& script,
+                      const NoIdentityTableSet& tables = {"placeholder"});
 
 // A stream buffer that accepts `capacity` bytes and then fails, as a full disk does.
 class LimitedBuffer : public std::streambuf {
@@ -98,8 +99,9 @@ extern const std::string kUsageText;
 std::string TestConnectionString(const char* name);
 
 // Declares `variable` holding the fixture's connection string `name`, or skips the test.
-#define QTV_REQUIRE_CONNECTION(variable, name)                                       \
-  const std::string variable = TestConnectionString(name);                           \
-  if (variable.empty())                                                              \
-  GTEST_SKIP() << name << " is not set; run scripts/test, which starts the PostgreSQL " \
-                          "fixture and sets it"
+#define QTV_REQUIRE_CONNECTION(variable, name)                                  \
+  const std::string variable = TestConnectionString(name);                      \
+  if (variable.empty())                                                         \
+  GTEST_SKIP() << name                                                          \
+               << " is not set; run scripts/test, which starts the PostgreSQL " \
+                  "fixture and sets it"

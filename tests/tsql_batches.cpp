@@ -5,7 +5,8 @@ namespace {
 bool IsGoLine(std::string_view line) {
   const std::size_t first = line.find_first_not_of(" \t\r");
   if (first == std::string_view::npos || first + 2 > line.size()) return false;
-  if ((line[first] | 0x20) != 'g' || (line[first + 1] | 0x20) != 'o') return false;  // GO in any case
+  if ((line[first] | 0x20) != 'g' || (line[first + 1] | 0x20) != 'o')
+    return false;  // GO in any case
   return line.find_first_not_of(" \t\r", first + 2) == std::string_view::npos;
 }
 
@@ -42,9 +43,12 @@ class BatchReader {
           return at + 2;
         }
         return at + 1;
-      case LexicalState::kString: return Close('\'', byte, next, at);
-      case LexicalState::kBracketName: return Close(']', byte, next, at);
-      case LexicalState::kQuotedName: return Close('"', byte, next, at);
+      case LexicalState::kString:
+        return Close('\'', byte, next, at);
+      case LexicalState::kBracketName:
+        return Close(']', byte, next, at);
+      case LexicalState::kQuotedName:
+        return Close('"', byte, next, at);
     }
     return at + 1;
   }
@@ -81,7 +85,8 @@ Reading Read(std::string_view script) {
     const std::size_t lineFeed = script.find('\n', lineStart);
     const std::size_t lineEnd = lineFeed == std::string_view::npos ? script.size() : lineFeed + 1;
     if (IsGoLine(script.substr(lineStart, lineFeed - lineStart))) {
-      reading.batches.push_back({script.substr(batchStart, lineStart - batchStart), reader.state()});
+      reading.batches.push_back(
+          {script.substr(batchStart, lineStart - batchStart), reader.state()});
       reader = BatchReader();
       batchStart = at = lineEnd;
     }
@@ -106,4 +111,6 @@ bool EndsOpen(const TsqlBatch& batch) {
   return batch.end != LexicalState::kCode && batch.end != LexicalState::kLineComment;
 }
 
-LexicalState StateAt(std::string_view script, std::size_t offset) { return Read(script).states.at(offset); }
+LexicalState StateAt(std::string_view script, std::size_t offset) {
+  return Read(script).states.at(offset);
+}

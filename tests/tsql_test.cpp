@@ -29,7 +29,8 @@ struct GoLineCase {
 class FindGoLineTest : public testing::TestWithParam<GoLineCase> {};
 
 TEST_P(FindGoLineTest, FindsTheLettersOfTheFirstGoLine) {
-  EXPECT_EQ(FindGoLine(GetParam().text), GetParam().letters) << testing::PrintToString(GetParam().text);
+  EXPECT_EQ(FindGoLine(GetParam().text), GetParam().letters)
+      << testing::PrintToString(GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -45,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                     GoLineCase{"AfterOtherTextOnItsLine", "select 1 go\n", kNotFound},
                     GoLineCase{"TwiceOnALine", "go go\n", kNotFound},
                     GoLineCase{"VerticalTabIsNoBlank", "\vgo\n", kNotFound},
-                    GoLineCase{"ALaterOne", "x go\ngo\n", 5},
-                    GoLineCase{"Empty", "", kNotFound},
+                    GoLineCase{"ALaterOne", "x go\ngo\n", 5}, GoLineCase{"Empty", "", kNotFound},
                     GoLineCase{"OneLetter", "g", kNotFound}),
     [](const testing::TestParamInfo<GoLineCase>& info) { return Name(info.param.label); });
 
@@ -60,7 +60,8 @@ TEST(FindGoLine, AgreesWithTheBatchReader) {
     const int count = static_cast<int>(random() % 24);
     for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
     const std::vector<TsqlBatch> batches = SplitBatches(text);
-    const std::size_t expected = batches.size() == 1 ? kNotFound : text.find("go", batches[0].text.size());
+    const std::size_t expected =
+        batches.size() == 1 ? kNotFound : text.find("go", batches[0].text.size());
     ASSERT_EQ(FindGoLine(text), expected) << testing::PrintToString(text);
   }
 }
@@ -96,51 +97,66 @@ INSTANTIATE_TEST_SUITE_P(
     ServerLayouts, ReadIfStatementTest,
     testing::Values(
         IfCase{"Sql2000",
-               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598\n",
-               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598"},
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec "
+               "sp_msreplraiserror 20598\n",
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec "
+               "sp_msreplraiserror 20598"},
         IfCase{"Sql2005CrLfBeforeTheProcedureEnd",
-               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598\r\n"
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec "
+               "sp_msreplraiserror 20598\r\n"
                "end\r\n",
-               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598"},
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec "
+               "sp_msreplraiserror 20598"},
         // In an update procedure the else after "end" belongs to the enclosing "if substring".
         IfCase{"Sql2000UpdateBeforeEndElse",
-               "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_msreplraiserror 20598\nend\nelse\n"
+               "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_msreplraiserror "
+               "20598\nend\nelse\n"
                "begin\nupdate \"t\" set \"c\" = @c2\n",
-               "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_msreplraiserror 20598"},
+               "if @@rowcount = 0\n\tif @@microsoftversion>0x07320000\n\t\texec sp_msreplraiserror "
+               "20598"},
         IfCase{"Sql2012BeginBlock",
                "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n\t\tbegin\n\t\t\t\n"
-               "\t\t\tset @primarykey_text = @primarykey_text + '[id] = ' + convert(nvarchar(100),@pkc1,1)\n"
+               "\t\t\tset @primarykey_text = @primarykey_text + '[id] = ' + "
+               "convert(nvarchar(100),@pkc1,1)\n"
                "\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[airline]', "
                "@param2=@primarykey_text, @param3=13233\n\t\tend\nend  \nelse\n",
                "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n\t\tbegin\n\t\t\t\n"
-               "\t\t\tset @primarykey_text = @primarykey_text + '[id] = ' + convert(nvarchar(100),@pkc1,1)\n"
+               "\t\t\tset @primarykey_text = @primarykey_text + '[id] = ' + "
+               "convert(nvarchar(100),@pkc1,1)\n"
                "\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[airline]', "
                "@param2=@primarykey_text, @param3=13233\n\t\tend"},
         IfCase{"Sql2014ExistsTestWithElse",
                "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
                "\t\t\tif exists (select * from sys.all_parameters where object_id = "
                "object_id('sp_msreplraiserror') and [name] = '@param3')\r\n\t\t\tbegin\r\n\r\n"
-               "\t\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[t]', @param2=@primarykey_text, "
-               "@param3=13234\r\n\t\t\tend\r\n\t\t\telse\r\n\t\t\t\texec sp_msreplraiserror @errorid=20598\r\n"
+               "\t\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[t]', "
+               "@param2=@primarykey_text, "
+               "@param3=13234\r\n\t\t\tend\r\n\t\t\telse\r\n\t\t\t\texec sp_msreplraiserror "
+               "@errorid=20598\r\n"
                "\t\tend\r\nend\r\n",
                "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
                "\t\t\tif exists (select * from sys.all_parameters where object_id = "
                "object_id('sp_msreplraiserror') and [name] = '@param3')\r\n\t\t\tbegin\r\n\r\n"
-               "\t\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[t]', @param2=@primarykey_text, "
-               "@param3=13234\r\n\t\t\tend\r\n\t\t\telse\r\n\t\t\t\texec sp_msreplraiserror @errorid=20598\r\n"
+               "\t\t\t\texec sp_msreplraiserror @errorid=20598, @param1=n'[dbo].[t]', "
+               "@param2=@primarykey_text, "
+               "@param3=13234\r\n\t\t\tend\r\n\t\t\telse\r\n\t\t\t\texec sp_msreplraiserror "
+               "@errorid=20598\r\n"
                "\t\tend"},
         IfCase{"BeginBlockRightAfterTheTest",
                "if @@rowcount = 0\nbegin\n    if @@microsoftversion>0x07320000\n    begin\n"
-               "        exec sp_msreplraiserror @errorid=20598, @param1=@procname\n    end\nend\nend\n",
+               "        exec sp_msreplraiserror @errorid=20598, @param1=@procname\n    "
+               "end\nend\nend\n",
                "if @@rowcount = 0\nbegin\n    if @@microsoftversion>0x07320000\n    begin\n"
                "        exec sp_msreplraiserror @errorid=20598, @param1=@procname\n    end\nend"},
         // Peer-to-peer procedures return instead of raising the error.
-        IfCase{"PeerToPeerReturn", "if @@rowcount = 0\r\n\treturn\r\nend\r\n", "if @@rowcount = 0\r\n\treturn"},
+        IfCase{"PeerToPeerReturn", "if @@rowcount = 0\r\n\treturn\r\nend\r\n",
+               "if @@rowcount = 0\r\n\treturn"},
         // An export that joined lines: the procedure's end and a comment share the line.
         IfCase{"SqueezedExecEnd",
                "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n"
                "        exec sp_msreplraiserror 20598 end    --\r\n",
-               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec sp_msreplraiserror 20598"},
+               "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n        exec "
+               "sp_msreplraiserror 20598"},
         IfCase{"SqueezedEndEnd",
                "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
                "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend end    --\r\n",
@@ -148,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
                "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend"},
         IfCase{"SqueezedEndEndElse",
                "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
-               "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend end   else\r\nbegin  update [dbo].[t] set\r\n",
+               "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend end   else\r\nbegin  "
+               "update [dbo].[t] set\r\n",
                "if @@rowcount = 0\r\n    if @@microsoftversion>0x07320000\r\n\t\tbegin\r\n"
                "\t\t\texec sp_msreplraiserror @errorid=20598\r\n\t\tend"},
         // Written by hand: semicolons, arguments over several lines, blanks around "=".
@@ -161,22 +178,26 @@ INSTANTIATE_TEST_SUITE_P(
                "            @param1 = n'[warehouse].[stockitems]';\n    end;"},
         // A script that went through the rewrite once: the old closing marker follows.
         IfCase{"RewrittenBefore",
-               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598 -d-*/\n"
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec "
+               "sp_msreplraiserror 20598 -d-*/\n"
                " \n \nend\n",
-               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec sp_msreplraiserror 20598"}),
+               "if @@rowcount = 0\n    if @@microsoftversion>0x07320000\n        exec "
+               "sp_msreplraiserror 20598"}),
     [](const testing::TestParamInfo<IfCase>& info) { return Name(info.param.label); });
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, ReadIfStatementTest,
     testing::Values(
-        IfCase{"EndsWithTheText", "if @@rowcount = 0 exec sp_x 20598", "if @@rowcount = 0 exec sp_x 20598"},
+        IfCase{"EndsWithTheText", "if @@rowcount = 0 exec sp_x 20598",
+               "if @@rowcount = 0 exec sp_x 20598"},
         IfCase{"ExecuteWithReturnCodeAndOutput",
                "if @x = 1 execute @rc = dbo.[sp_x] @a = @b output, -1, 'z' out\nselect 1",
                "if @x = 1 execute @rc = dbo.[sp_x] @a = @b output, -1, 'z' out"},
         IfCase{"ExecWithoutArguments", "if @x = 1 exec sp_x\nselect 1", "if @x = 1 exec sp_x"},
         IfCase{"ExecOfAnExpression", "if @x = 1 exec ('select ' + @c) else print 1\nx",
                "if @x = 1 exec ('select ' + @c) else print 1"},
-        IfCase{"ElseTakesOneMoreStatement", "if @@rowcount = 0\n    exec sp_x 1\nelse\n    exec sp_y 20598\nend",
+        IfCase{"ElseTakesOneMoreStatement",
+               "if @@rowcount = 0\n    exec sp_x 1\nelse\n    exec sp_y 20598\nend",
                "if @@rowcount = 0\n    exec sp_x 1\nelse\n    exec sp_y 20598"},
         IfCase{"ElseBindsToTheInnermostIf",
                "if @a = 1 if @b = 1 print 'a'\nelse print 'b'\nelse print 'c'\nprint 'd'",
@@ -184,22 +205,31 @@ INSTANTIATE_TEST_SUITE_P(
         IfCase{"ElseIf", "if @a = 1 return\nelse if @b = 1 return\nelse return\nprint 1",
                "if @a = 1 return\nelse if @b = 1 return\nelse return"},
         IfCase{"StatementWordsInsideParenthesesAreCondition",
-               "if exists (select 1 from t where c = 'begin') and (@x in (select 2)) begin select 1 end end",
-               "if exists (select 1 from t where c = 'begin') and (@x in (select 2)) begin select 1 end"},
+               "if exists (select 1 from t where c = 'begin') and (@x in (select 2)) begin select "
+               "1 end end",
+               "if exists (select 1 from t where c = 'begin') and (@x in (select 2)) begin select "
+               "1 end"},
         IfCase{"CaseEndInsideBegin",
-               "if @@rowcount = 0\nbegin\n set @x = case when @y = 1 then 1 else 2 end\n exec sp_x 20598\nend\nend",
-               "if @@rowcount = 0\nbegin\n set @x = case when @y = 1 then 1 else 2 end\n exec sp_x 20598\nend"},
-        IfCase{"QuotedWordsAreNoKeywords", "if @@rowcount = 0 begin print 'end' select [end], \"end\" end\nend",
+               "if @@rowcount = 0\nbegin\n set @x = case when @y = 1 then 1 else 2 end\n exec sp_x "
+               "20598\nend\nend",
+               "if @@rowcount = 0\nbegin\n set @x = case when @y = 1 then 1 else 2 end\n exec sp_x "
+               "20598\nend"},
+        IfCase{"QuotedWordsAreNoKeywords",
+               "if @@rowcount = 0 begin print 'end' select [end], \"end\" end\nend",
                "if @@rowcount = 0 begin print 'end' select [end], \"end\" end"},
-        IfCase{"ParenthesesCarryALineOn", "if @@rowcount = 0\n    raiserror (\n        'x', 16, 1)\n    with log\nend",
+        IfCase{"ParenthesesCarryALineOn",
+               "if @@rowcount = 0\n    raiserror (\n        'x', 16, 1)\n    with log\nend",
                "if @@rowcount = 0\n    raiserror (\n        'x', 16, 1)"},
         IfCase{"StringsAndNamesCarryALineOn",
                "if @@rowcount = 0 print 'two\nlines' + [a\nb] /* and\n */ + 'x'\nend",
                "if @@rowcount = 0 print 'two\nlines' + [a\nb] /* and\n */ + 'x'"},
-        IfCase{"SemicolonAfterALine", "if @@rowcount = 0 return\n;\nend", "if @@rowcount = 0 return\n;"},
-        IfCase{"CommentsInTheCondition", "if @@rowcount = 0 -- begin\n /* exec */ exec sp_x 20598 end",
+        IfCase{"SemicolonAfterALine", "if @@rowcount = 0 return\n;\nend",
+               "if @@rowcount = 0 return\n;"},
+        IfCase{"CommentsInTheCondition",
+               "if @@rowcount = 0 -- begin\n /* exec */ exec sp_x 20598 end",
                "if @@rowcount = 0 -- begin\n /* exec */ exec sp_x 20598"},
-        IfCase{"TrailingCommentStaysOutside", "if @@rowcount = 0 return -- done */\nend", "if @@rowcount = 0 return"},
+        IfCase{"TrailingCommentStaysOutside", "if @@rowcount = 0 return -- done */\nend",
+               "if @@rowcount = 0 return"},
         IfCase{"NestedCommentInside", "if @@rowcount = 0 /* a /* b */ c */ exec sp_x 20598\nend",
                "if @@rowcount = 0 /* a /* b */ c */ exec sp_x 20598"},
         IfCase{"NoBlanksAroundSigns", "if @@microsoftversion>0x07320000 exec sp_x 20598;end",
@@ -210,32 +240,34 @@ INSTANTIATE_TEST_SUITE_P(
 // leave them as they are.
 INSTANTIATE_TEST_SUITE_P(
     NotClosable, ReadIfStatementTest,
-    testing::Values(IfCase{"CloserInAString", "if @@rowcount = 0 begin print '*/' exec sp_x 20598 end",
+    testing::Values(IfCase{"CloserInAString",
+                           "if @@rowcount = 0 begin print '*/' exec sp_x 20598 end",
                            "if @@rowcount = 0 begin print '*/' exec sp_x 20598 end", false},
                     IfCase{"OpenerInAnNString", "if @@rowcount = 0 exec sp_x 20598, n'/*'\nend",
                            "if @@rowcount = 0 exec sp_x 20598, n'/*'", false},
-                    IfCase{"OpenerInALineComment", "if @@rowcount = 0 begin -- /* old\n exec sp_x 20598 end",
+                    IfCase{"OpenerInALineComment",
+                           "if @@rowcount = 0 begin -- /* old\n exec sp_x 20598 end",
                            "if @@rowcount = 0 begin -- /* old\n exec sp_x 20598 end", false},
-                    IfCase{"CloserInAName", "if @@rowcount = 0 select [a*/b]\nend", "if @@rowcount = 0 select [a*/b]",
-                           false},
-                    IfCase{"CloserInCode", "if @@rowcount = 0 select 4*/2\nend", "if @@rowcount = 0 select 4*/2",
-                           false}),
+                    IfCase{"CloserInAName", "if @@rowcount = 0 select [a*/b]\nend",
+                           "if @@rowcount = 0 select [a*/b]", false},
+                    IfCase{"CloserInCode", "if @@rowcount = 0 select 4*/2\nend",
+                           "if @@rowcount = 0 select 4*/2", false}),
     [](const testing::TestParamInfo<IfCase>& info) { return Name(info.param.label); });
 
 INSTANTIATE_TEST_SUITE_P(
     NoEndInTheText, ReadIfStatementTest,
-    testing::Values(IfCase{"BeginWithoutEnd", "if @@rowcount = 0 begin exec sp_x 20598\n", std::nullopt},
-                    IfCase{"UnclosedString", "if @@rowcount = 0 print 'abc\n", std::nullopt},
-                    IfCase{"UnclosedName", "if @@rowcount = 0 exec [sp_x 20598\n", std::nullopt},
-                    IfCase{"UnclosedComment", "if @@rowcount = 0 /* exec sp_x 20598\n", std::nullopt},
-                    IfCase{"UnclosedParenthesis", "if @@rowcount = 0 raiserror('x', 16\n", std::nullopt},
-                    IfCase{"ConditionOnly", "if @@rowcount = 0\n", std::nullopt},
-                    IfCase{"ExecWithoutName", "if @@rowcount = 0 exec\nend", std::nullopt},
-                    IfCase{"CommaWithoutArgument", "if @@rowcount = 0 exec sp_x 1,\nend", std::nullopt},
-                    IfCase{"ElseWithoutStatement", "if @@rowcount = 0 return\nelse\nend", std::nullopt},
-                    IfCase{"NotAnIf", "iffy = 1", std::nullopt},
-                    IfCase{"BlankFirst", " if @x = 1 return", std::nullopt},
-                    IfCase{"Empty", "", std::nullopt}),
+    testing::Values(
+        IfCase{"BeginWithoutEnd", "if @@rowcount = 0 begin exec sp_x 20598\n", std::nullopt},
+        IfCase{"UnclosedString", "if @@rowcount = 0 print 'abc\n", std::nullopt},
+        IfCase{"UnclosedName", "if @@rowcount = 0 exec [sp_x 20598\n", std::nullopt},
+        IfCase{"UnclosedComment", "if @@rowcount = 0 /* exec sp_x 20598\n", std::nullopt},
+        IfCase{"UnclosedParenthesis", "if @@rowcount = 0 raiserror('x', 16\n", std::nullopt},
+        IfCase{"ConditionOnly", "if @@rowcount = 0\n", std::nullopt},
+        IfCase{"ExecWithoutName", "if @@rowcount = 0 exec\nend", std::nullopt},
+        IfCase{"CommaWithoutArgument", "if @@rowcount = 0 exec sp_x 1,\nend", std::nullopt},
+        IfCase{"ElseWithoutStatement", "if @@rowcount = 0 return\nelse\nend", std::nullopt},
+        IfCase{"NotAnIf", "iffy = 1", std::nullopt},
+        IfCase{"BlankFirst", " if @x = 1 return", std::nullopt}, IfCase{"Empty", "", std::nullopt}),
     [](const testing::TestParamInfo<IfCase>& info) { return Name(info.param.label); });
 
 // IFs nest as deep as the text goes, and what follows the innermost statement is read once,
@@ -255,10 +287,24 @@ TEST(ReadIfStatement, DeepNestingNeitherOverflowsNorRepeats) {
 // block comment, from its first byte to its last, and ends after a token in code.
 TEST(ReadIfStatement, ClosableStatementsStayInsideOneComment) {
   std::minstd_rand random(5);
-  const std::vector<std::string_view> pieces = {
-      "if ",  "@@rowcount = 0 ", "begin ", "end ", "case ", "else ", "exec ", "sp_x ", "@a = ", "20598", " output",
-      ",",    ";",   "(",   ")",   "\n",   " ",   "'a'",  "'/*'", "'*/'", "n'x'", "[n]", "[*/]",  "\"q\"",
-      "-- x\n", "-- /*\n", "/* c */", "/* /* */ */", "*/", "/", "*", "-", "return ", "print 1 ", "'", "["};
+  const std::vector<std::string_view> pieces = {"if ",     "@@rowcount = 0 ",
+                                                "begin ",  "end ",
+                                                "case ",   "else ",
+                                                "exec ",   "sp_x ",
+                                                "@a = ",   "20598",
+                                                " output", ",",
+                                                ";",       "(",
+                                                ")",       "\n",
+                                                " ",       "'a'",
+                                                "'/*'",    "'*/'",
+                                                "n'x'",    "[n]",
+                                                "[*/]",    "\"q\"",
+                                                "-- x\n",  "-- /*\n",
+                                                "/* c */", "/* /* */ */",
+                                                "*/",      "/",
+                                                "*",       "-",
+                                                "return ", "print 1 ",
+                                                "'",       "["};
   int closable = 0;
   for (int round = 0; round < 50000; ++round) {
     std::string text = "if ";
@@ -273,9 +319,11 @@ TEST(ReadIfStatement, ClosableStatementsStayInsideOneComment) {
     ++closable;
     const std::string wrapped = "/*-D- " + std::string(covered) + " -D-*/";
     for (std::size_t at = 2; at + 2 < wrapped.size(); ++at) {
-      ASSERT_EQ(StateAt(wrapped, at), LexicalState::kBlockComment) << testing::PrintToString(text) << " at " << at;
+      ASSERT_EQ(StateAt(wrapped, at), LexicalState::kBlockComment)
+          << testing::PrintToString(text) << " at " << at;
     }
-    ASSERT_EQ(StateAt(wrapped, wrapped.size()), LexicalState::kCode) << testing::PrintToString(text);
+    ASSERT_EQ(StateAt(wrapped, wrapped.size()), LexicalState::kCode)
+        << testing::PrintToString(text);
   }
   EXPECT_GT(closable, 1000);
 }
@@ -292,7 +340,8 @@ class StateAfterTest : public testing::TestWithParam<StateCase> {};
 
 TEST_P(StateAfterTest, ReadsToTheEnd) {
   EXPECT_EQ(StateAfter(GetParam().text), GetParam().state);
-  EXPECT_EQ(StateAt(GetParam().text, GetParam().text.size()), GetParam().state) << "the batch reader";
+  EXPECT_EQ(StateAt(GetParam().text, GetParam().text.size()), GetParam().state)
+      << "the batch reader";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -313,9 +362,11 @@ INSTANTIATE_TEST_SUITE_P(
                     StateCase{"BracketNameClosed", "select [a ]] b]", LexicalState::kCode},
                     StateCase{"QuotedName", "select \"a \"\" b", LexicalState::kQuotedName},
                     StateCase{"GoLineClosesAComment", "/* a\ngo\nselect 1", LexicalState::kCode},
-                    StateCase{"GoLineClosesAString", "print 'a\r\n  go \r\nselect 1", LexicalState::kCode},
+                    StateCase{"GoLineClosesAString", "print 'a\r\n  go \r\nselect 1",
+                              LexicalState::kCode},
                     StateCase{"GoLineClosesNesting", "/* /* /*\ngo\n", LexicalState::kCode},
-                    StateCase{"GoInsideAWordClosesNothing", "/* category\ncargo\n", LexicalState::kBlockComment},
+                    StateCase{"GoInsideAWordClosesNothing", "/* category\ncargo\n",
+                              LexicalState::kBlockComment},
                     StateCase{"GoAfterTextClosesNothing", "'a\nx go\n", LexicalState::kString},
                     StateCase{"LoneDashAtTheEnd", "select 1 -", LexicalState::kCode},
                     StateCase{"Empty", "", LexicalState::kCode}),
@@ -339,7 +390,8 @@ std::vector<std::size_t> AllMatches(std::string_view script, CodeSearch& search)
 std::vector<std::size_t> Occurrences(std::string_view script, std::string_view needle,
                                      const std::vector<int>& numbers) {
   std::vector<std::size_t> all;
-  for (std::size_t at = script.find(needle); at != kNotFound; at = script.find(needle, at + 1)) all.push_back(at);
+  for (std::size_t at = script.find(needle); at != kNotFound; at = script.find(needle, at + 1))
+    all.push_back(at);
   std::vector<std::size_t> listed;
   for (const int number : numbers) listed.push_back(all.at(static_cast<std::size_t>(number)));
   return listed;
@@ -355,7 +407,8 @@ class CodeSearchTest : public testing::TestWithParam<CodeCase> {};
 
 TEST_P(CodeSearchTest, FindsTheKeywordOnlyInCode) {
   CodeSearch search(GetParam().script, kCreate);
-  EXPECT_EQ(AllMatches(GetParam().script, search), Occurrences(GetParam().script, kCreate, GetParam().inCode));
+  EXPECT_EQ(AllMatches(GetParam().script, search),
+            Occurrences(GetParam().script, kCreate, GetParam().inCode));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -364,21 +417,33 @@ INSTANTIATE_TEST_SUITE_P(
         CodeCase{"Plain", "create procedure a\ngo\ncreate procedure b\ngo\n", {0, 1}},
         CodeCase{"LineComment", "-- create procedure a\ncreate procedure b\n", {1}},
         CodeCase{"NestedBlockComment",
-                 "/* old: /* create procedure a */ create procedure b\n*/\ncreate procedure c", {2}},
+                 "/* old: /* create procedure a */ create procedure b\n*/\ncreate procedure c",
+                 {2}},
         CodeCase{"StringWithDoubledQuotes",
-                 "exec ('it''s create procedure a'' ok') create procedure b", {1}},
+                 "exec ('it''s create procedure a'' ok') create procedure b",
+                 {1}},
         CodeCase{"NString",
-                 "exec sp_executesql n'create procedure [sp_msins_dboa] as select ''create procedure x'''\n"
+                 "exec sp_executesql n'create procedure [sp_msins_dboa] as select ''create "
+                 "procedure x'''\n"
                  "go\ncreate procedure [sp_msins_dbob]",
                  {2}},
         CodeCase{"BracketName", "select [create procedure ]] a] create procedure b", {1}},
         CodeCase{"QuotedName", "select \"create procedure \"\" a\" create procedure b", {1}},
-        CodeCase{"GoLineEndsAnUnclosedComment", "/* create procedure a\r\ngo\r\ncreate procedure b\r\n", {1}},
-        CodeCase{"GoLineEndsAnUnclosedString", "print 'create procedure a\ngo\ncreate procedure b\n", {1}},
-        CodeCase{"GoInsideAWordEndsNothing", "/* category\ncargo\ncreate procedure a */ create procedure b", {1}},
+        CodeCase{"GoLineEndsAnUnclosedComment",
+                 "/* create procedure a\r\ngo\r\ncreate procedure b\r\n",
+                 {1}},
+        CodeCase{"GoLineEndsAnUnclosedString",
+                 "print 'create procedure a\ngo\ncreate procedure b\n",
+                 {1}},
+        CodeCase{"GoInsideAWordEndsNothing",
+                 "/* category\ncargo\ncreate procedure a */ create procedure b",
+                 {1}},
         CodeCase{"OpenersInsideOthers",
-                 "-- it's\n/* [ \" */ print '/* -- [' create procedure a\n[--] create procedure b", {0, 1}},
-        CodeCase{"LoneDashesAndSlashes", "select 1-2/3 create procedure a -/ create procedure b", {0, 1}},
+                 "-- it's\n/* [ \" */ print '/* -- [' create procedure a\n[--] create procedure b",
+                 {0, 1}},
+        CodeCase{"LoneDashesAndSlashes",
+                 "select 1-2/3 create procedure a -/ create procedure b",
+                 {0, 1}},
         CodeCase{"UnclosedAtTheEnd", "create procedure a\n/* create procedure b", {0}},
         CodeCase{"None", "select 1", {}}),
     [](const testing::TestParamInfo<CodeCase>& info) { return Name(info.param.label); });
@@ -400,7 +465,8 @@ TEST(CodeSearch, ReadsTheTextThatCallersSkip) {
 }
 
 TEST(CodeSearch, ViewsThatStartEarlierOrEndEarly) {
-  const std::string_view script = "create procedure a\n/* create procedure x */ create procedure b\n";
+  const std::string_view script =
+      "create procedure a\n/* create procedure x */ create procedure b\n";
   const std::size_t b = script.find("create procedure b");
   CodeSearch search(script, kCreate);
   EXPECT_EQ(search.In(script.substr(1)), b - 1);
@@ -413,10 +479,33 @@ TEST(CodeSearch, ViewsThatStartEarlierOrEndEarly) {
 // reader, reading with one view after each match and with views that skip ahead.
 TEST(CodeSearch, AgreesWithTheBatchReaderOnRandomScripts) {
   std::minstd_rand random(3);
-  const std::vector<std::string_view> pieces = {
-      "create procedure ", "'", "''", "n'", "[", "]", "]]", "\"", "-", "--", "/", "*", "/*", "*/",
-      "\n", "\r\n", "\ngo\n", "\n go\r\n", "go", " ", "x", "category",
-      "CREATE PROCEDURE ", "N'", "\nGO\n", "\r\nGo\r\n", "CATEGORY"};
+  const std::vector<std::string_view> pieces = {"create procedure ",
+                                                "'",
+                                                "''",
+                                                "n'",
+                                                "[",
+                                                "]",
+                                                "]]",
+                                                "\"",
+                                                "-",
+                                                "--",
+                                                "/",
+                                                "*",
+                                                "/*",
+                                                "*/",
+                                                "\n",
+                                                "\r\n",
+                                                "\ngo\n",
+                                                "\n go\r\n",
+                                                "go",
+                                                " ",
+                                                "x",
+                                                "category",
+                                                "CREATE PROCEDURE ",
+                                                "N'",
+                                                "\nGO\n",
+                                                "\r\nGo\r\n",
+                                                "CATEGORY"};
   for (int round = 0; round < 20000; ++round) {
     std::string script;
     const int count = static_cast<int>(random() % 40);
@@ -459,7 +548,8 @@ class SplitBatchesTest : public testing::TestWithParam<BatchCase> {};
 
 TEST_P(SplitBatchesTest, SplitsAtGoLines) {
   std::vector<std::pair<std::string_view, LexicalState>> batches;
-  for (const TsqlBatch& batch : SplitBatches(GetParam().script)) batches.emplace_back(batch.text, batch.end);
+  for (const TsqlBatch& batch : SplitBatches(GetParam().script))
+    batches.emplace_back(batch.text, batch.end);
   EXPECT_EQ(batches, GetParam().batches);
 }
 
@@ -472,12 +562,20 @@ INSTANTIATE_TEST_SUITE_P(
         BatchCase{"FinalGoLine", "select 1\r\ngo\r\n", {{"select 1\r\n", kCode}, {"", kCode}}},
         BatchCase{"GoWithoutLineEnd", "a\n go ", {{"a\n", kCode}, {"", kCode}}},
         BatchCase{"GoFirst", "go\nb", {{"", kCode}, {"b", kCode}}},
-        BatchCase{"GoInsideWordsSplitsNothing", "category\ncargo\ngo;\n", {{"category\ncargo\ngo;\n", kCode}}},
+        BatchCase{"GoInsideWordsSplitsNothing",
+                  "category\ncargo\ngo;\n",
+                  {{"category\ncargo\ngo;\n", kCode}}},
         BatchCase{"CommentSplitByGo",
                   "/* a\ngo\nb */\n",
                   {{"/* a\n", LexicalState::kBlockComment}, {"b */\n", kCode}}},
-        BatchCase{"StringSplitByGo", "print 'a\ngo\n'", {{"print 'a\n", LexicalState::kString}, {"'", LexicalState::kString}}},
-        BatchCase{"Names", "[a\ngo\n\"b\ngo\n", {{"[a\n", LexicalState::kBracketName}, {"\"b\n", LexicalState::kQuotedName}, {"", kCode}}},
+        BatchCase{"StringSplitByGo",
+                  "print 'a\ngo\n'",
+                  {{"print 'a\n", LexicalState::kString}, {"'", LexicalState::kString}}},
+        BatchCase{"Names",
+                  "[a\ngo\n\"b\ngo\n",
+                  {{"[a\n", LexicalState::kBracketName},
+                   {"\"b\n", LexicalState::kQuotedName},
+                   {"", kCode}}},
         BatchCase{"LineCommentAtTheEnd", "a --x", {{"a --x", LexicalState::kLineComment}}},
         BatchCase{"Empty", "", {{"", kCode}}}),
     [](const testing::TestParamInfo<BatchCase>& info) { return Name(info.param.label); });
@@ -493,10 +591,13 @@ TEST(SplitBatches, EndsOpenOnlyInsideCommentsStringsAndNames) {
 
 TEST(StateAt, TellsTheStateOfEachByte) {
   const std::string_view script = "a'b'--c\n/*d*/[e]\ngo\n\"f";
-  const std::vector<std::pair<char, LexicalState>> expected = {
-      {'a', kCode}, {'b', LexicalState::kString}, {'c', LexicalState::kLineComment},
-      {'d', LexicalState::kBlockComment}, {'e', LexicalState::kBracketName}, {'g', kCode},
-      {'f', LexicalState::kQuotedName}};
+  const std::vector<std::pair<char, LexicalState>> expected = {{'a', kCode},
+                                                               {'b', LexicalState::kString},
+                                                               {'c', LexicalState::kLineComment},
+                                                               {'d', LexicalState::kBlockComment},
+                                                               {'e', LexicalState::kBracketName},
+                                                               {'g', kCode},
+                                                               {'f', LexicalState::kQuotedName}};
   for (const auto& [byte, state] : expected) {
     EXPECT_EQ(StateAt(script, script.find(byte)), state) << byte;
   }

@@ -15,9 +15,11 @@ namespace {
 
 // A plain update procedure put after one that is copied unchanged: it shows up framed only when
 // the scan went on to it.
-const std::string kNextProcedure = "create procedure [sp_MSupd_dboItems]\nas\nupdate items set a = @c1\nGO\n";
+const std::string kNextProcedure =
+    "create procedure [sp_MSupd_dboItems]\nas\nupdate items set a = @c1\nGO\n";
 const std::string kNextProcedureWritten =
-    ExpectedFraming("sp_msupd_dboitems") + "create procedure [sp_msupd_dboitems]\nas\nupdate items set a = @c1\ngo\n";
+    ExpectedFraming("sp_msupd_dboitems") +
+    "create procedure [sp_msupd_dboitems]\nas\nupdate items set a = @c1\ngo\n";
 
 struct UpdateCase {
   std::string label;
@@ -39,89 +41,124 @@ INSTANTIATE_TEST_SUITE_P(
         // Only "if substring" with one blank selects the cut; the parenthesised test of newer
         // versions is copied whole up to its GO line.
         UpdateCase{"ParenthesisedTestIsPlainForm",
-                   "create procedure [sp_MSupd_dboOrders]\n@c1 int = NULL,@pkc1 int = NULL,@bitmap binary(1)\nas\nbegin\n"
-                   "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nUPDATE [dbo].[Orders] set [OrderID] = @c1\n"
-                   "where [OrderID] = @pkc1\nif @@rowcount = 0\nexec sp_MSreplraiserror @errorid=20598\nend\nelse\n"
-                   "begin\nUPDATE [dbo].[Orders] set [Amount] = @c2 where [OrderID] = @pkc1\nend\nend\nGO\n" +
+                   "create procedure [sp_MSupd_dboOrders]\n@c1 int = NULL,@pkc1 int = NULL,@bitmap "
+                   "binary(1)\nas\nbegin\n"
+                   "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nUPDATE [dbo].[Orders] set "
+                   "[OrderID] = @c1\n"
+                   "where [OrderID] = @pkc1\nif @@rowcount = 0\nexec sp_MSreplraiserror "
+                   "@errorid=20598\nend\nelse\n"
+                   "begin\nUPDATE [dbo].[Orders] set [Amount] = @c2 where [OrderID] = "
+                   "@pkc1\nend\nend\nGO\n" +
                        kNextProcedure,
                    ExpectedFraming("sp_msupd_dboorders") +
-                       "create procedure [sp_msupd_dboorders]\n@c1 int = null,@pkc1 int = null,@bitmap binary(1)\nas\nbegin\n"
-                       "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nupdate [dbo].[orders] set [orderid] = @c1\n"
-                       "where [orderid] = @pkc1\nif @@rowcount = 0\nexec sp_msreplraiserror @errorid=20598\nend\nelse\n"
-                       "begin\nupdate [dbo].[orders] set [amount] = @c2 where [orderid] = @pkc1\nend\nend\ngo\n" +
+                       "create procedure [sp_msupd_dboorders]\n@c1 int = null,@pkc1 int = "
+                       "null,@bitmap binary(1)\nas\nbegin\n"
+                       "if (substring(@bitmap,1,1) & 1 = 1)\nbegin\nupdate [dbo].[orders] set "
+                       "[orderid] = @c1\n"
+                       "where [orderid] = @pkc1\nif @@rowcount = 0\nexec sp_msreplraiserror "
+                       "@errorid=20598\nend\nelse\n"
+                       "begin\nupdate [dbo].[orders] set [amount] = @c2 where [orderid] = "
+                       "@pkc1\nend\nend\ngo\n" +
                        kNextProcedureWritten},
         // A "begin" between "if substring" and the first "update" opens the dropped block;
         // the kept one is the first "begin" after the first "@@rowcount".
-        UpdateCase{"KeepsTheBeginAfterTheFirstRowcount",
-                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"orders\" set \"id\" = @c1, \"total\" = @c2\nwhere \"id\" = @pkc1\nif @@rowcount = 0\n"
-                   "exec sp_MSreplraiserror 20598\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\n"
-                   "where \"id\" = @pkc1\nend\nGO\n" +
-                       kNextProcedure,
-                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
-                       "begin\nupdate \"orders\" set \"total\" = @c2\nwhere \"id\" = @pkc1\nend\n" + "go\n" +
-                       kNextProcedureWritten},
+        UpdateCase{
+            "KeepsTheBeginAfterTheFirstRowcount",
+            "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+            "update \"orders\" set \"id\" = @c1, \"total\" = @c2\nwhere \"id\" = @pkc1\nif "
+            "@@rowcount = 0\n"
+            "exec sp_MSreplraiserror 20598\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = "
+            "@c2\n"
+            "where \"id\" = @pkc1\nend\nGO\n" +
+                kNextProcedure,
+            ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
+                "begin\nupdate \"orders\" set \"total\" = @c2\nwhere \"id\" = @pkc1\nend\n" +
+                "go\n" + kNextProcedureWritten},
         // "go" inside a word is text: only a line holding "go" alone ends a procedure.
-        UpdateCase{"GoInTheTableNameIsText",
-                   "create procedure [sp_MSupd_dboCategories]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"categories\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                   "update \"categories\" set \"name\" = @c2\nend\nGO\n" +
-                       kNextProcedure,
-                   ExpectedFraming("sp_msupd_dbocategories") + "create procedure [sp_msupd_dbocategories]\nas\n" +
-                       "begin\nupdate \"categories\" set \"name\" = @c2\nend\ngo\n" + kNextProcedureWritten},
-        UpdateCase{"GoInAColumnOfTheFirstUpdateIsText",
-                   "create procedure [sp_MSupd_dboBrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n"
-                   "if substring(@bitmap,1,1) & 1 = 1\nbegin\nupdate \"brands\" set \"brand_id\" = @c1, \"logo\" = @c2\n"
-                   "where \"brand_id\" = @pkc1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                   "update \"brands\" set \"logo\" = @c2, \"cargo\" = @c3\nend\nGO\n" +
-                       kNextProcedure,
-                   ExpectedFraming("sp_msupd_dbobrands") +
-                       "create procedure [sp_msupd_dbobrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n" +
-                       "begin\nupdate \"brands\" set \"logo\" = @c2, \"cargo\" = @c3\nend\ngo\n" + kNextProcedureWritten},
+        UpdateCase{
+            "GoInTheTableNameIsText",
+            "create procedure [sp_MSupd_dboCategories]\nas\nif substring(@bitmap,1,1) & 1 = "
+            "1\nbegin\n"
+            "update \"categories\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
+            "update \"categories\" set \"name\" = @c2\nend\nGO\n" +
+                kNextProcedure,
+            ExpectedFraming("sp_msupd_dbocategories") +
+                "create procedure [sp_msupd_dbocategories]\nas\n" +
+                "begin\nupdate \"categories\" set \"name\" = @c2\nend\ngo\n" +
+                kNextProcedureWritten},
+        UpdateCase{
+            "GoInAColumnOfTheFirstUpdateIsText",
+            "create procedure [sp_MSupd_dboBrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n"
+            "if substring(@bitmap,1,1) & 1 = 1\nbegin\nupdate \"brands\" set \"brand_id\" = @c1, "
+            "\"logo\" = @c2\n"
+            "where \"brand_id\" = @pkc1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
+            "update \"brands\" set \"logo\" = @c2, \"cargo\" = @c3\nend\nGO\n" +
+                kNextProcedure,
+            ExpectedFraming("sp_msupd_dbobrands") +
+                "create procedure [sp_msupd_dbobrands]\n@c1 int,@c2 varchar(10),@pkc1 int\nas\n" +
+                "begin\nupdate \"brands\" set \"logo\" = @c2, \"cargo\" = @c3\nend\ngo\n" +
+                kNextProcedureWritten},
         // Procedures whose markers are missing or out of order are framed and copied unchanged
         // through their GO line, and the scan goes on with the next procedure.
         // "begin" in a column name of the first update comes before its "@@rowcount".
-        UpdateCase{"BeginInAColumnOfTheFirstUpdateCopiesTheProcedure",
-                   "create procedure [sp_MSupd_dboTerms]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = 0\nreturn\nend\nelse\n"
-                   "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\nGO\n" +
-                       kNextProcedure,
-                   ExpectedFraming("sp_msupd_dboterms") +
-                       "create procedure [sp_msupd_dboterms]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                       "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = 0\nreturn\nend\nelse\n"
-                       "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\ngo\n" +
-                       kNextProcedureWritten},
-        UpdateCase{"NoBeginAfterTheRowcountCopiesTheProcedure",
-                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_MSreplraiserror 20598\nend\nGO\n" +
-                       kNextProcedure,
-                   ExpectedFraming("sp_msupd_dboorders") +
-                       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                       "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_msreplraiserror 20598\nend\ngo\n" +
-                       kNextProcedureWritten},
-        UpdateCase{"NoRowcountCopiesTheProcedure",
-                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\nend\nGO\n" +
-                       kNextProcedure,
-                   ExpectedFraming("sp_msupd_dboorders") +
-                       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                       "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" = @c2\n"
-                       "end\ngo\n" +
-                       kNextProcedureWritten},
+        UpdateCase{
+            "BeginInAColumnOfTheFirstUpdateCopiesTheProcedure",
+            "create procedure [sp_MSupd_dboTerms]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+            "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = "
+            "0\nreturn\nend\nelse\n"
+            "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\nGO\n" +
+                kNextProcedure,
+            ExpectedFraming("sp_msupd_dboterms") +
+                "create procedure [sp_msupd_dboterms]\nas\nif substring(@bitmap,1,1) & 1 = "
+                "1\nbegin\n"
+                "update \"terms\" set \"id\" = @c1, \"begin_date\" = @c2\nif @@rowcount = "
+                "0\nreturn\nend\nelse\n"
+                "begin\nupdate \"terms\" set \"begin_date\" = @c2\nend\ngo\n" +
+                kNextProcedureWritten},
+        UpdateCase{
+            "NoBeginAfterTheRowcountCopiesTheProcedure",
+            "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+            "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_MSreplraiserror "
+            "20598\nend\nGO\n" +
+                kNextProcedure,
+            ExpectedFraming("sp_msupd_dboorders") +
+                "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = "
+                "1\nbegin\n"
+                "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nexec sp_msreplraiserror "
+                "20598\nend\ngo\n" +
+                kNextProcedureWritten},
+        UpdateCase{
+            "NoRowcountCopiesTheProcedure",
+            "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+            "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set \"total\" "
+            "= @c2\nend\nGO\n" +
+                kNextProcedure,
+            ExpectedFraming("sp_msupd_dboorders") +
+                "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = "
+                "1\nbegin\n"
+                "update \"orders\" set \"id\" = @c1\nend\nelse\nbegin\nupdate \"orders\" set "
+                "\"total\" = @c2\n"
+                "end\ngo\n" +
+                kNextProcedureWritten},
         // The block that would be kept starts past the GO line, in the next batch.
-        UpdateCase{"KeptBeginPastTheGoLineCopiesTheProcedure",
-                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update orders set a = @c1\nif @@rowcount = 0\nreturn\nGO\nbegin\nupdate orders set b = @c2\nend\n"
-                   "GO\n" +
-                       kNextProcedure,
-                   ExpectedFraming("sp_msupd_dboorders") +
-                       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                       "update orders set a = @c1\nif @@rowcount = 0\nreturn\ngo\nbegin\nupdate orders set b = @c2\n"
-                       "end\ngo\n" +
-                       kNextProcedureWritten},
+        UpdateCase{
+            "KeptBeginPastTheGoLineCopiesTheProcedure",
+            "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+            "update orders set a = @c1\nif @@rowcount = 0\nreturn\nGO\nbegin\nupdate orders set b "
+            "= @c2\nend\n"
+            "GO\n" +
+                kNextProcedure,
+            ExpectedFraming("sp_msupd_dboorders") +
+                "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = "
+                "1\nbegin\n"
+                "update orders set a = @c1\nif @@rowcount = 0\nreturn\ngo\nbegin\nupdate orders "
+                "set b = @c2\n"
+                "end\ngo\n" +
+                kNextProcedureWritten},
         UpdateCase{"NoUpdateCopiesTheProcedure",
                    "create procedure [sp_MSupd_dboOrders]\nas\nselect 1\nGO\n" + kNextProcedure,
-                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n" +
+                   ExpectedFraming("sp_msupd_dboorders") +
+                       "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n" +
                        kNextProcedureWritten},
         UpdateCase{"IfSubstringBetweenUpdateAndGoCopiesTheProcedure",
                    "create procedure [sp_MSupd_dboOrders]\nas\nupdate orders set a = @c1\n"
@@ -133,34 +170,45 @@ INSTANTIATE_TEST_SUITE_P(
                        kNextProcedureWritten},
         // "update" inside the name comes before "if substring".
         UpdateCase{"UpdateInTheTableNameCopiesTheProcedure",
-                   "create procedure [sp_MSupd_dboStockUpdates]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
+                   "create procedure [sp_MSupd_dboStockUpdates]\nas\nif substring(@bitmap,1,1) & 1 "
+                   "= 1\nbegin\n"
+                   "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = "
+                   "0\nreturn\nend\nelse\nbegin\n"
                    "update \"stockupdates\" set \"qty\" = @c2\nend\nGO\n" +
                        kNextProcedure,
                    ExpectedFraming("sp_msupd_dbostockupdates") +
-                       "create procedure [sp_msupd_dbostockupdates]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                       "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
+                       "create procedure [sp_msupd_dbostockupdates]\nas\nif substring(@bitmap,1,1) "
+                       "& 1 = 1\nbegin\n"
+                       "update \"stockupdates\" set \"id\" = @c1\nif @@rowcount = "
+                       "0\nreturn\nend\nelse\nbegin\n"
                        "update \"stockupdates\" set \"qty\" = @c2\nend\ngo\n" +
                        kNextProcedureWritten},
         // Without a GO line the end of the script ends the procedure: the kept block, or the
         // plain procedure of a database project (byte order mark, no line end after "end"),
         // runs to it.
-        UpdateCase{"NoGoLineKeptBlockRunsToTheEnd",
-                   "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-                   "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
-                   "update \"orders\" set \"total\" = @c2\nend\n",
-                   ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
-                       "begin\nupdate \"orders\" set \"total\" = @c2\nend\n"},
-        UpdateCase{"NoGoLinePlainFormRunsToTheEnd",
-                   "\xEF\xBB\xBF" "create procedure [sp_MSupd_dboMessage]\n\t\t@c1 int = NULL,\n\t\t@pkc1 int = NULL,\n"
-                   "\t\t@bitmap binary(1)\nas\nbegin  \nif (substring(@bitmap,1,1) & 1 = 1)\nbegin \n\n"
-                   "update [dbo].[Message] set\n\t\t[MessageId] = case substring(@bitmap,1,1) & 1 when 1 then @c1 "
-                   "else [MessageId] end\nwhere [MessageId] = @pkc1\nend  \nend",
-                   "\xEF\xBB\xBF" + ExpectedFraming("sp_msupd_dbomessage") +
-                       "create procedure [sp_msupd_dbomessage]\n\t\t@c1 int = null,\n\t\t@pkc1 int = null,\n"
-                       "\t\t@bitmap binary(1)\nas\nbegin  \nif (substring(@bitmap,1,1) & 1 = 1)\nbegin \n\n"
-                       "update [dbo].[message] set\n\t\t[messageid] = case substring(@bitmap,1,1) & 1 when 1 then @c1 "
-                       "else [messageid] end\nwhere [messageid] = @pkc1\nend  \nend"}),
+        UpdateCase{
+            "NoGoLineKeptBlockRunsToTheEnd",
+            "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
+            "update \"orders\" set \"id\" = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\n"
+            "update \"orders\" set \"total\" = @c2\nend\n",
+            ExpectedFraming("sp_msupd_dboorders") + "create procedure [sp_msupd_dboorders]\nas\n" +
+                "begin\nupdate \"orders\" set \"total\" = @c2\nend\n"},
+        UpdateCase{
+            "NoGoLinePlainFormRunsToTheEnd",
+            "\xEF\xBB\xBF"
+            "create procedure [sp_MSupd_dboMessage]\n\t\t@c1 int = NULL,\n\t\t@pkc1 int = NULL,\n"
+            "\t\t@bitmap binary(1)\nas\nbegin  \nif (substring(@bitmap,1,1) & 1 = 1)\nbegin \n\n"
+            "update [dbo].[Message] set\n\t\t[MessageId] = case substring(@bitmap,1,1) & 1 when 1 "
+            "then @c1 "
+            "else [MessageId] end\nwhere [MessageId] = @pkc1\nend  \nend",
+            "\xEF\xBB\xBF" + ExpectedFraming("sp_msupd_dbomessage") +
+                "create procedure [sp_msupd_dbomessage]\n\t\t@c1 int = null,\n\t\t@pkc1 int = "
+                "null,\n"
+                "\t\t@bitmap binary(1)\nas\nbegin  \nif (substring(@bitmap,1,1) & 1 = 1)\nbegin "
+                "\n\n"
+                "update [dbo].[message] set\n\t\t[messageid] = case substring(@bitmap,1,1) & 1 "
+                "when 1 then @c1 "
+                "else [messageid] end\nwhere [messageid] = @pkc1\nend  \nend"}),
     [](const testing::TestParamInfo<UpdateCase>& info) { return info.param.label; });
 
 // Whole scripts modelled on generated ones, with the output worked out by hand.
@@ -176,7 +224,8 @@ class RewriteUpdateScript : public testing::TestWithParam<FixturePair> {};
 
 // Update procedures do not consult the table set; this is the set the end-to-end run uses.
 TEST_P(RewriteUpdateScript, MatchesTheExpectedOutputByteForByte) {
-  const std::string written = Transform(ReadFixture(GetParam().script), {"customers", "notatable", "regions"});
+  const std::string written =
+      Transform(ReadFixture(GetParam().script), {"customers", "notatable", "regions"});
   EXPECT_EQ(written, ReadFixture(GetParam().expected));
 }
 
@@ -184,7 +233,8 @@ INSTANTIATE_TEST_SUITE_P(
     Fixtures, RewriteUpdateScript,
     testing::Values(
         // The older generated form with LF line ends: head, then the block after "else".
-        FixturePair{"Sql2000IfSubstringFormLf", "update-sql2000-lf.sql", "update-sql2000-lf.expected.sql"},
+        FixturePair{"Sql2000IfSubstringFormLf", "update-sql2000-lf.sql",
+                    "update-sql2000-lf.expected.sql"},
         // CR LF; if-substring, parenthesised and plain forms in one script, keywords in
         // capitals, blank lines collapsed within each written piece, object comments on
         // some procedures only.
@@ -197,7 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RewriteUpdateProcedure, KeptBlockAfterTheLastGoLineIsText) {
   std::string script =
       "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-      "update orders set a = @c1\nif @@rowcount = 0\nreturn\nGO\nbegin\nupdate orders set b = @c2\nend\n";
+      "update orders set a = @c1\nif @@rowcount = 0\nreturn\nGO\nbegin\nupdate orders set b = "
+      "@c2\nend\n";
   std::ostringstream out;
   EXPECT_NO_THROW(ScanScript(script, {"placeholder"}, out));
   EXPECT_EQ(out.str(), ExpectedFraming("sp_msupd_dboorders") + LowerCased(script));
@@ -208,9 +259,12 @@ TEST(RewriteUpdateProcedure, KeptBlockAfterTheLastGoLineIsText) {
 TEST(RewriteUpdateProcedure, RefusedWriteStops) {
   const std::string ifSubstringForm =
       "create procedure [sp_msupd_dboorders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
-      "update orders set a = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\nupdate orders set b = @c2\nend\ngo\n";
-  const std::string plainForm = "create procedure [sp_msupd_dboorders]\nas\nupdate orders set a = @c1\ngo\n";
-  const std::string copied = "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n";  // no update
+      "update orders set a = @c1\nif @@rowcount = 0\nreturn\nend\nelse\nbegin\nupdate orders set b "
+      "= @c2\nend\ngo\n";
+  const std::string plainForm =
+      "create procedure [sp_msupd_dboorders]\nas\nupdate orders set a = @c1\ngo\n";
+  const std::string copied =
+      "create procedure [sp_msupd_dboorders]\nas\nselect 1\ngo\n";  // no update
   const std::size_t framing = ExpectedFraming("sp_msupd_dboorders").size();
   const std::string head = "create procedure [sp_msupd_dboorders]\nas\n";
   const struct {
@@ -223,10 +277,13 @@ TEST(RewriteUpdateProcedure, RefusedWriteStops) {
       {"header fails, preamble refused", plainForm, 0, ProcedureEnding::kStop, ""},
       {"preamble fails, plain text refused", plainForm, framing - 1, ProcedureEnding::kStop, ""},
       {"preamble fails, head refused", ifSubstringForm, framing - 1, ProcedureEnding::kStop, ""},
-      {"head fails, kept block refused", ifSubstringForm, framing + head.size() - 1, ProcedureEnding::kStop, ""},
+      {"head fails, kept block refused", ifSubstringForm, framing + head.size() - 1,
+       ProcedureEnding::kStop, ""},
       {"preamble fails, copied procedure refused", copied, framing - 1, ProcedureEnding::kStop, ""},
-      {"plain text fails after it was taken", plainForm, framing, ProcedureEnding::kNextProcedure, "go\n"},
-      {"copied procedure fails after it was taken", copied, framing, ProcedureEnding::kNextProcedure, "\n"},
+      {"plain text fails after it was taken", plainForm, framing, ProcedureEnding::kNextProcedure,
+       "go\n"},
+      {"copied procedure fails after it was taken", copied, framing,
+       ProcedureEnding::kNextProcedure, "\n"},
       {"everything fits", ifSubstringForm, 10000, ProcedureEnding::kNextProcedure, "go\n"},
   };
   for (const auto& c : cases) {
@@ -255,8 +312,10 @@ TEST(RewriteUpdateProcedure, RefusedWriteAtEveryByteLeavesTheStartOfTheOutput) {
   ScanScript(script, {"placeholder"}, whole);
   const std::string full = whole.str();
   ASSERT_EQ(full, ExpectedFraming("sp_msupd_dboa") + "create procedure [sp_msupd_dboa]\r\nas\r\n" +
-                      "begin\nupdate a set y = @c2\r\nend\r\ngo\r\n" + ExpectedFraming("sp_msupd_dbob") +
-                      "create procedure [sp_msupd_dbob]\r\nas\r\nselect 1\r\ngo\r\n" + ExpectedFraming("sp_msupd_dboc") +
+                      "begin\nupdate a set y = @c2\r\nend\r\ngo\r\n" +
+                      ExpectedFraming("sp_msupd_dbob") +
+                      "create procedure [sp_msupd_dbob]\r\nas\r\nselect 1\r\ngo\r\n" +
+                      ExpectedFraming("sp_msupd_dboc") +
                       "create procedure [sp_msupd_dboc]\nas\nupdate c set x = @c1\n");
   ExpectEveryFailedWriteStopsTheScan(script, {"placeholder"}, full);
 }
