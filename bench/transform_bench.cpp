@@ -110,8 +110,10 @@ std::array<ChildRun, kToolCount> RunOnce(const std::string& input, const std::st
   Remove(output);
   runs[kTr] = RunProgram({"/usr/bin/tr", "A-Z", "a-z"}, input, output);
   Remove(output);
-  runs[kTransform] =
-      RunInChild([&] { return TransformScript(input, tables, output) == TransformOutcome::kDone; });
+  runs[kTransform] = RunInChild([&] {
+    SkippedProcedures skipped;
+    return TransformScript(input, tables, output, skipped).ok();
+  });
   return runs;
 }
 

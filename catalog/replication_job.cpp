@@ -27,46 +27,56 @@ bool ReadNoIdentityTables(DatabaseSession& session, NoIdentityTableSet& tables) 
   return true;
 }
 
-// Says what went wrong with the script, in the words administrators know. True when the
-// output holds the rewritten script.
-bool ReportTransform(TransformOutcome outcome, const std::string& inputFile) {
-  switch (outcome) {
-    case TransformOutcome::kDone:
-      return true;
-    case TransformOutcome::kNotRun:
-      return false;
-    case TransformOutcome::kCannotRead:
+// Says on standard output what went wrong with the script, in the words administrators know.
+void ReportTransform(const Status& status, const std::string& inputFile) {
+  switch (status.code()) {
+    case Status::Code::kReadError:
       ConsoleWriteLine("file open error!!!");
-      return false;
-    case TransformOutcome::kNoProcedures:
+      break;
+    case Status::Code::kNotFound:
       ConsoleWriteLine("input file " + inputFile +
                        " input file has no replication procedures or not in ascii coding");
-      return false;
-    case TransformOutcome::kCannotWrite:
+      break;
+    case Status::Code::kWriteError:
       ConsoleWriteLine("file write error!!!");
-      return false;
+      break;
+    default:  // the caller reports the rest
+      break;
   }
-  return false;
+}
+
+// Names on standard error each procedure that will still fail at the subscriber.
+void ReportSkipped(const SkippedProcedures& skipped) {
+  for (const SkippedProcedure& procedure : skipped) {
+    ConsoleErrorLine("warning: " + procedure.name + " copied as it stands: " + procedure.reason);
+  }
 }
 
 }  // namespace
 
-bool ProcessReplicationScripts(const std::string& inputFile, const std::string& outputFile) {
-  if (inputFile.empty() || outputFile.empty()) return false;
+Status ProcessReplicationScripts(const std::string& inputFile, const std::string& outputFile) {
+  using Code = Status::Code;
+  if (inputFile.empty())
+    return Status::Error(Code::kInvalidArgument, "the input file name is empty");
+  if (outputFile.empty()) {
+    return Status::Error(Code::kInvalidArgument, "the output file name is empty");
+  }
   NoIdentityTableSet tables;
   DatabaseSessionPtr session;
   try {
     session = StartDatabaseSession();
-    if (!ReadNoIdentityTables(*session, tables)) return false;
-  } catch (const DatabaseError&) {
-    return false;
+    if (!ReadNoIdentityTables(*session, tables)) return Status::Error(Code::kCancelled, "");
+  } catch (const DatabaseError& error) {
+    return Status::Error(Code::kDatabaseError, error.message);
   }
   char countLine[64];
   std::snprintf(countLine, sizeof countLine, "\t%d tables have no identity columns\n",
                 static_cast<int>(tables.size()));
   ConsoleWrite(std::string_view(countLine));
-  const bool transformed =
-      ReportTransform(TransformScript(inputFile, tables, outputFile), inputFile);
+  SkippedProcedures skipped;
+  Status transformed = TransformScript(inputFile, tables, outputFile, skipped);
+  ReportTransform(transformed, inputFile);
+  if (transformed.ok()) ReportSkipped(skipped);
   try {
     CloseConnection(*session);
   } catch (const DatabaseError&) {

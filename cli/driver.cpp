@@ -68,12 +68,26 @@ int RunGroupJob(bool (*job)(GroupErrorList&), const GroupReport& report) {
   return kExitFailure;
 }
 
+constexpr std::wstring_view kStandardExceptionText =
+    L"sdt exception : cannot do script transfarmation";
+
+// Turns the replication job's status into the exit code, after saying on standard error why
+// it failed (a cancelled prompt is the operator's choice and says nothing). A script the
+// transformer cannot take apart ends as a standard exception always has.
+int ReplicationExitCode(const Status& status) {
+  if (status.ok()) return kExitSuccess;
+  if (status.code() != Status::Code::kCancelled) ConsoleErrorLine(status.message());
+  if (status.code() != Status::Code::kMalformed) return kExitFailure;
+  ConsoleWrite(kStandardExceptionText);
+  return kExitStandardException;
+}
+
 int Dispatch(const std::vector<std::string>& arguments) {
   const std::size_t count = arguments.size();
   if (count == 0 || HasSwitch(arguments, "/?")) return WriteUsage();
   if (HasSwitch(arguments, "/C")) return RunGroupJob(CreateNTGroups, kCreateReport);
   if (HasSwitch(arguments, "/R") && count == 3) {
-    return ProcessReplicationScripts(arguments[1], arguments[2]) ? kExitSuccess : kExitFailure;
+    return ReplicationExitCode(ProcessReplicationScripts(arguments[1], arguments[2]));
   }
   if (HasSwitch(arguments, "/D")) return RunGroupJob(DeleteNTGroups, kDeleteReport);
   return kExitFailure;
@@ -86,8 +100,9 @@ int RunDriver(int argc, const char* const* argv) {
   try {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     result = Dispatch(arguments);
-  } catch (const std::exception&) {
-    ConsoleWrite(L"sdt exception : cannot do script transfarmation");
+  } catch (const std::exception& exception) {
+    ConsoleErrorLine(std::string("the run was stopped by an exception: ") + exception.what());
+    ConsoleWrite(kStandardExceptionText);
     result = kExitStandardException;
   }
   // Text that could not reach standard output makes no success.

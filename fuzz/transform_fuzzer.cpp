@@ -4,14 +4,12 @@
 //
 // An input whose first line starts with "-- tables:" names the tables without an identity
 // column, separated by blanks; the line stays part of the script. Without it the set holds
-// a few names common in the seeds. The cuts of malformed input that the transformer documents
-// (the create keyword at the very end, a name shorter than nine bytes, ...) end with
-// std::out_of_range, a normal outcome here; any other exception escapes and is a finding.
+// a few names common in the seeds. A script that the scan reports malformed (the create keyword
+// at its very end) is a normal outcome here; any exception escapes and is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -38,15 +36,15 @@ NoIdentityTableSet TablesFor(std::string_view input) {
   return tables;
 }
 
-// The output of a scan, with a mark when it ended in std::out_of_range.
+// The output of a scan, with the procedures it skipped and the failure it reported, if any.
 std::string Scan(std::string_view scriptText, const NoIdentityTableSet& tables) {
   std::ostringstream out;
-  try {
-    ScanScript(scriptText, tables, out);
-  } catch (const std::out_of_range&) {
-    // Malformed input, reported by the program as a standard exception.
-    out << "\n<out_of_range>";
+  SkippedProcedures skipped;
+  const Status status = ScanScript(scriptText, tables, out, skipped);
+  for (const SkippedProcedure& procedure : skipped) {
+    out << "\n<skipped " << LowerCased(procedure.name) << ": " << procedure.reason << ">";
   }
+  if (!status.ok()) out << "\n<" << status.message() << ">";
   return out.str();
 }
 

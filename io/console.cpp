@@ -3,6 +3,7 @@
 #include "io/console.h"
 
 #include <cstdio>
+#include <string>
 
 void ConsoleWrite(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
@@ -10,6 +11,13 @@ void ConsoleWriteLine(std::string_view text) {
   ConsoleWrite(text);
   ConsoleWrite(std::string_view("\n"));
   ConsoleFlush();
+}
+
+void ConsoleErrorLine(std::string_view text) {
+  std::string line = "qtvdbadmin: ";
+  line.append(text).push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
 }
 
 bool ConsoleFlush() {

@@ -3,7 +3,8 @@
 // Narrow text (the count line, the transformer's messages) and wide text (the banner, usage
 // and group reports) are written through the same narrow stream, so they arrive in the order
 // written: a C stream that has turned wide-oriented drops narrow writes, and the reverse.
-// Nothing is ever written to standard error.
+// Standard error carries only the program's diagnostics: one line for a failure, saying why,
+// and one for each warning (ConsoleErrorLine).
 #pragma once
 
 #include <string_view>
@@ -23,6 +24,9 @@ void ConsoleWrite(std::wstring_view text);
 
 // Writes narrow text and a line end, then flushes.
 void ConsoleWriteLine(std::string_view text);
+
+// Writes "qtvdbadmin: ", `text` and a line end to standard error at once.
+void ConsoleErrorLine(std::string_view text);
 
 // Flushes what was written so far. Returns false once any write to standard output has failed
 // (a full device, a closed pipe): the text did not reach whoever reads it.

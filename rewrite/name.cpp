@@ -1,7 +1,5 @@
 #include "rewrite/name.h"
 
-#include <stdexcept>
-
 namespace {
 
 constexpr std::string_view kReplicationPrefix = "sp_ms";
@@ -66,9 +64,7 @@ void FrameProcedure(std::string_view nameText, ProcedureFrame& frame) {
 }  // namespace
 
 bool CutProcedureName(std::string_view scriptText, NameSearches& searches, ProcedureFrame& frame) {
-  if (scriptText.size() <= kCreateKeyword.size()) {
-    throw std::out_of_range("create keyword at the end of the script");
-  }
+  if (scriptText.size() <= kCreateKeyword.size()) return false;
   const std::string_view afterKeyword = scriptText.substr(kCreateKeyword.size());
   const std::size_t lineFeed = searches.lineFeed.In(afterKeyword);
   const std::size_t spMs = searches.spMs.In(afterKeyword);

@@ -41,10 +41,10 @@ struct NameSearches {
 // 127 bytes (up to a zero byte) less a final "]"; the kind is the three bytes after "sp_ms".
 // Both are lower-cased (A-Z), as the script is in the output.
 //
-// Returns false when the create line holds no "sp_ms" or the name is shorter than nine bytes
-// ("sp_ms", a kind and "_"): not a replication procedure; `frame` is then left as it was.
-// Throws std::out_of_range when the keyword ends the text. The frame's texts are filled in
-// place and keep their memory from one procedure to the next.
+// Returns false when the keyword ends the text, or the create line holds no "sp_ms" or the name
+// is shorter than nine bytes ("sp_ms", a kind and "_"): not a replication procedure; `frame` is
+// then left as it was. The frame's texts are filled in place and keep their memory from one
+// procedure to the next.
 bool CutProcedureName(std::string_view scriptText, NameSearches& searches, ProcedureFrame& frame);
 
 // The same with searches of its own, for one procedure.

@@ -1,7 +1,5 @@
 #include "rewrite/scan.h"
 
-#include <stdexcept>
-
 #include "rewrite/cursor.h"
 #include "rewrite/delete.h"
 #include "rewrite/name.h"
@@ -39,19 +37,21 @@ ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& 
 
 }  // namespace
 
-void ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out) {
+Status ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out,
+                  SkippedProcedures&) {
   ScriptCursor cursor{scriptText, out};
   ScanSearches searches(scriptText);
   while (!cursor.rest.empty()) {
     const std::size_t keyword = searches.createKeyword.In(cursor.rest);
     if (keyword == kNotFound) {
       WriteScriptPiece(out, cursor.rest);
-      return;
+      return Status::Ok();
     }
     if (keyword + kCreateKeyword.size() + 1 > cursor.rest.size()) {
-      throw std::out_of_range("create keyword at the end of the script");  // before any write
+      return Status::Error(Status::Code::kMalformed, "the script ends with \"create procedure\"");
     }
-    if (!WriteAndAdvance(cursor, keyword)) return;
-    if (HandleProcedure(cursor, tables, searches) == ProcedureEnding::kStop) return;
+    if (!WriteAndAdvance(cursor, keyword)) return Status::Ok();
+    if (HandleProcedure(cursor, tables, searches) == ProcedureEnding::kStop) return Status::Ok();
   }
+  return Status::Ok();
 }

@@ -28,6 +28,9 @@ class OutputFileBuffer : public std::streambuf {
   // Writes what is left and commits the file; false when a write or the commit failed.
   bool Commit() { return Drain() && CommitOutputFile(*file_); }
 
+  // Why a write or the commit failed.
+  const std::string& Error() const { return OutputFileError(*file_); }
+
  protected:
   int_type overflow(int_type byte) override {
     if (!Drain()) return traits_type::eof();
@@ -59,21 +62,47 @@ class OutputFileBuffer : public std::streambuf {
 
 }  // namespace
 
-TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
-                                 const std::string& outputPath) {
-  if (inputPath.empty() || outputPath.empty() || tables.empty()) return TransformOutcome::kNotRun;
+namespace {
+
+Status Failure(Status::Code code, std::string message) {
+  return Status::Error(code, std::move(message));
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+}  // namespace
+
+Status TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
+                       const std::string& outputPath, SkippedProcedures& skipped) {
+  using Code = Status::Code;
+  if (inputPath.empty()) return Failure(Code::kInvalidArgument, "the input file name is empty");
+  if (outputPath.empty()) return Failure(Code::kInvalidArgument, "the output file name is empty");
+  if (tables.empty()) {
+    return Failure(Code::kInvalidArgument,
+                   "no table without an identity column was found; the script is not rewritten");
+  }
   InputFile script;
-  if (!ReadInputFile(inputPath, script)) return TransformOutcome::kCannotRead;
+  if (!ReadInputFile(inputPath, script)) {
+    return Failure(Code::kReadError, "cannot read " + Quoted(inputPath));
+  }
   const std::string_view scriptText = script.Text();
-  if (FindText(scriptText, kCreateKeyword) == kNotFound) return TransformOutcome::kNoProcedures;
+  if (FindText(scriptText, kCreateKeyword) == kNotFound) {
+    return Failure(Code::kNotFound, Quoted(inputPath) + " holds no \"create procedure \"");
+  }
   std::string error;
   OutputFilePtr out = OpenOutputFile(outputPath, error);
-  if (!out) return TransformOutcome::kCannotWrite;
+  if (!out) return Failure(Code::kWriteError, "cannot write " + Quoted(outputPath) + ": " + error);
   OutputFileBuffer chunks(std::move(out));
   std::ostream chunked(&chunks);
-  // An exception leaves the output uncommitted: its temporary file goes, the path is untouched.
-  ScanScript(scriptText, tables, chunked);
-  if (InputFileChanged(script)) return TransformOutcome::kCannotRead;  // shortened meanwhile
-  if (chunked.fail() || !chunks.Commit()) return TransformOutcome::kCannotWrite;
-  return TransformOutcome::kDone;
+  // A failure leaves the output uncommitted: its temporary file goes, the path is untouched.
+  Status scanned = ScanScript(scriptText, tables, chunked, skipped);
+  if (!scanned.ok()) return scanned;
+  if (InputFileChanged(script)) {
+    return Failure(Code::kReadError, "cannot read " + Quoted(inputPath) +
+                                         ": the file became shorter while it was read");
+  }
+  if (chunked.fail() || !chunks.Commit()) {
+    return Failure(Code::kWriteError, "cannot write " + Quoted(outputPath) + ": " + chunks.Error());
+  }
+  return Status::Ok();
 }

@@ -8,20 +8,16 @@
 
 #include "rewrite/scan.h"
 
-enum class TransformOutcome {
-  kNotRun,        // a path or the table set is empty: no file was looked at
-  kDone,          // the output holds the whole rewritten script
-  kCannotRead,    // the input cannot be opened or read (a directory, say), or became shorter
-                  // while it was read; the output was not touched
-  kNoProcedures,  // the input holds no "create procedure "; the output was not touched
-  kCannotWrite,   // the output cannot be created, or a write to it failed; a regular file
-                  // output was not touched
-};
-
 // Reads `inputPath` whole, rewrites it and writes the result to `outputPath`, which may be the
 // input: the output path holds either its old content (or nothing) or the whole new script.
+// Appends to `skipped` the procedures that had to be copied as they stand (see ScanScript).
 //
-// A script that ends with the create keyword itself raises std::out_of_range; the output is
-// then left as it was, and so it is on any other exception.
-TransformOutcome TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
-                                 const std::string& outputPath);
+// Fails, leaving the output path as it was, with
+//   kInvalidArgument  when a path or the table set is empty (no file is looked at);
+//   kReadError        when the input cannot be opened or read, or changed while it was read;
+//   kNotFound         when the input holds no "create procedure ";
+//   kMalformed        when the script ends with the create keyword itself;
+//   kWriteError       when the output cannot be created, written or made to take the path's
+//                     place.
+Status TransformScript(const std::string& inputPath, const NoIdentityTableSet& tables,
+                       const std::string& outputPath, SkippedProcedures& skipped);

@@ -403,9 +403,7 @@ TEST(RewriteDeleteProcedure, RefusedWriteAtEveryByteLeavesTheStartOfTheOutput) {
       "\texec sp_MSreplraiserror 20598\r\nGO\r\n"
       "create procedure [sp_MSdel_dboC]\nas\ndelete [dbo].[C]\nif @@rowcount = 0\n\texec "
       "sp_MSreplraiserror 20598\nend";
-  std::ostringstream whole;
-  ScanScript(script, {"placeholder"}, whole);
-  const std::string full = whole.str();
+  const std::string full = Transform(script, {"placeholder"});
   ASSERT_EQ(full,
             "create procedure [sp_msdel_dboa]\r\nas\r\ndelete [dbo].[a]\r\ngo\r\n" +
                 ExpectedFraming("sp_msdel_dbob") +

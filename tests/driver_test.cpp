@@ -82,7 +82,7 @@ TEST_P(Dispatch, ChoosesTheJobFromTheWholeArguments) {
   const ProgramRun run = sandbox ? sandbox->RunProgram(arguments) : RunProgram(arguments, input);
   EXPECT_EQ(run.out, Text(row.shows));
   EXPECT_EQ(run.exitCode, row.exitCode);
-  EXPECT_EQ(run.err, "");
+  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   // No row gets as far as writing a script, nor the file /D that one names as its output.
   EXPECT_FALSE(std::filesystem::exists(dir / "out.sql"));
   EXPECT_EQ(std::filesystem::exists("/D"), rootFileD);

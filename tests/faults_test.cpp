@@ -157,7 +157,7 @@ TEST_P(FileFaults, ReportAndLeaveTheOutputAsExpected) {
   const ProgramRun run = RunJob(files, connection, fault.unprivileged);
   EXPECT_EQ(run.out, countLine + Substitute(fault.message, files));
   EXPECT_EQ(run.exitCode, fault.exitCode);
-  EXPECT_EQ(run.err, "");
+  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   const std::optional<std::string> expected = fault.outputAfter(files);
   if (!expected) {
     EXPECT_FALSE(fs::is_regular_file(files.output));
@@ -419,7 +419,7 @@ TEST_P(DatabaseFaults, FailSilentlyAndLeaveTheOutput) {
   }
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.exitCode, 255);
-  EXPECT_EQ(run.err, "");
+  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   EXPECT_EQ(ReadFile(files.output), kOldOutput);
 }
 
@@ -558,7 +558,7 @@ TEST_P(WriteFailures, LeaveInputAndOutputAsTheyWere) {
                      connection + "\n");
   }
   EXPECT_EQ(run.out, countLine + kWriteError);
-  EXPECT_EQ(run.err, "");
+  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(run.signal, 0);
   EXPECT_TRUE(ReadFile(result / "in.sql") == script) << "the input changed";
@@ -830,7 +830,7 @@ TEST_P(UnreplaceableOutputs, AreWrittenDirectlyInOrder) {
   ScriptIn(files);
   const ProgramRun run = row.run(files, connection);
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.err, "");
+  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   const std::string expected =
       CountLine(connection) + (row.scriptOnStandardOutput ? Transform(SampleScript()) : "");
   EXPECT_TRUE(run.out == expected)
@@ -915,7 +915,7 @@ TEST_P(ConnectionLines, AreRefusedBeforeAnyDriverSeesThem) {
   ScriptInOldOut(files);
   const ProgramRun run = RunJob(files, row.line(connection));
   EXPECT_EQ(run.signal, 0);
-  EXPECT_EQ(run.err, "");
+  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   if (row.connects) {
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_TRUE(ReadFile(files.output) == Transform(SampleScript()));

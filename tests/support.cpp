@@ -92,10 +92,16 @@ ProcedureFrame FrameForRewrite(std::string_view procedure) {
   return frame;
 }
 
-std::string Transform(const std::string& script, const NoIdentityTableSet& tables) {
+ScanResult ScanText(const std::string& script, const NoIdentityTableSet& tables) {
   std::ostringstream out;
-  ScanScript(script, tables, out);
-  return out.str();
+  ScanResult result;
+  result.status = ScanScript(script, tables, out, result.skipped);
+  result.output = out.str();
+  return result;
+}
+
+std::string Transform(const std::string& script, const NoIdentityTableSet& tables) {
+  return ScanText(script, tables).output;
 }
 
 void ExpectEveryFailedWriteStopsTheScan(const std::string& script, const NoIdentityTableSet& tables,
@@ -103,10 +109,19 @@ void ExpectEveryFailedWriteStopsTheScan(const std::string& script, const NoIdent
   for (std::size_t capacity = 0; capacity < full.size(); ++capacity) {
     LimitedBuffer buffer(capacity);
     std::ostream out(&buffer);
-    EXPECT_NO_THROW(ScanScript(script, tables, out));
+    SkippedProcedures skipped;
+    EXPECT_TRUE(ScanScript(script, tables, out, skipped).ok());
     EXPECT_TRUE(out.fail()) << "capacity " << capacity;
     ASSERT_EQ(buffer.bytes(), full.substr(0, capacity)) << "capacity " << capacity;
   }
+}
+
+void ExpectNoOtherDiagnostic(const std::string& err, int exitCode) {
+  if (exitCode == 0 || err.empty()) {
+    EXPECT_EQ(err, "");
+    return;
+  }
+  EXPECT_TRUE(err.starts_with("qtvdbadmin: ") && err.ends_with("\n")) << err;
 }
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input) {

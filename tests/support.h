@@ -44,7 +44,17 @@ std::string ExpectedFraming(const std::string& procName);
 // the create line names no replication procedure.
 ProcedureFrame FrameForRewrite(std::string_view procedure);
 
-// Scans `script` as the program does; returns what was written.
+// What a scan of a script gave: its status, what it wrote and the procedures it skipped.
+struct ScanResult {
+  Status status;
+  std::string output;
+  SkippedProcedures skipped;
+};
+
+// Scans `script` as the program does.
+ScanResult ScanText(const std::string& script, const NoIdentityTableSet& tables = {"placeholder"});
+
+// The same; returns what was written.
 std::string Transform(const std::string& script,
                       const NoIdentityTableSet& tables = {"placeholder"});
 
@@ -87,6 +97,10 @@ ProgramRun RunCommandWhile(const std::vector<std::string>& command, const std::s
 
 // Runs the built qtvdbadmin with `arguments`.
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input = "");
+
+// Expects `err`, a run's standard error, to be empty when `exitCode` is 0, and otherwise empty or
+// one line of the program's own ("qtvdbadmin: ..."). The rows that know the line check it.
+void ExpectNoOtherDiagnostic(const std::string& err, int exitCode);
 
 // The banner and the usage text, as the program writes them.
 extern const std::string kBannerText;

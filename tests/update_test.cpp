@@ -249,9 +249,9 @@ TEST(RewriteUpdateProcedure, KeptBlockAfterTheLastGoLineIsText) {
       "create procedure [sp_MSupd_dboOrders]\nas\nif substring(@bitmap,1,1) & 1 = 1\nbegin\n"
       "update orders set a = @c1\nif @@rowcount = 0\nreturn\nGO\nbegin\nupdate orders set b = "
       "@c2\nend\n";
-  std::ostringstream out;
-  EXPECT_NO_THROW(ScanScript(script, {"placeholder"}, out));
-  EXPECT_EQ(out.str(), ExpectedFraming("sp_msupd_dboorders") + LowerCased(script));
+  const ScanResult scan = ScanText(script);
+  EXPECT_TRUE(scan.status.ok());
+  EXPECT_EQ(scan.output, ExpectedFraming("sp_msupd_dboorders") + LowerCased(script));
 }
 
 // A write that fails leaves the stream failed; the next write is refused and the rewrite
@@ -308,9 +308,7 @@ TEST(RewriteUpdateProcedure, RefusedWriteAtEveryByteLeavesTheStartOfTheOutput) {
       "update a set y = @c2\r\nend\r\nGO\r\n"
       "create procedure [sp_MSupd_dboB]\r\nas\r\nselect 1\r\nGO\r\n"
       "create procedure [sp_MSupd_dboC]\nas\nupdate c set x = @c1\n";
-  std::ostringstream whole;
-  ScanScript(script, {"placeholder"}, whole);
-  const std::string full = whole.str();
+  const std::string full = Transform(script, {"placeholder"});
   ASSERT_EQ(full, ExpectedFraming("sp_msupd_dboa") + "create procedure [sp_msupd_dboa]\r\nas\r\n" +
                       "begin\nupdate a set y = @c2\r\nend\r\ngo\r\n" +
                       ExpectedFraming("sp_msupd_dbob") +
