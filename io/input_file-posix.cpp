@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 #include "io/input_file.h"
 
@@ -63,16 +64,23 @@ const char* MapFile(int fd, std::size_t size) {
   return static_cast<const char*>(start);
 }
 
-bool ReadIntoMemory(int fd, InputFile& file) {
+// Why the input at `path` cannot be read: `reason`, or the system's words for errno.
+Status Unreadable(const std::string& path, const char* reason = nullptr) {
+  return Status::Error(Status::Code::kReadError,
+                       "cannot read '" + path + "': " + (reason ? reason : std::strerror(errno)));
+}
+
+Status ReadIntoMemory(int fd, const std::string& path, InputFile& file) {
   char* const bytes = new char[file.size];  // not zeroed: the file's bytes overwrite it
   file.bytes = InputMemory(bytes);
   for (std::size_t done = 0; done < file.size;) {
     const ssize_t got = read(fd, bytes + done, file.size - done);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;  // an error, or the file became shorter
+    if (got < 0) return Unreadable(path);
+    if (got == 0) return Unreadable(path, "the file became shorter while it was read");
     done += static_cast<std::size_t>(got);
   }
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace
@@ -87,17 +95,19 @@ void InputMemoryDeleter::operator()(const char* bytes) const noexcept {
   munmap(const_cast<char*>(bytes), mapped);
 }
 
-bool ReadInputFile(const std::string& path, InputFile& file) {
+Status ReadInputFile(const std::string& path, InputFile& file) {
   const Descriptor in{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   struct stat status;
-  if (in.fd < 0 || fstat(in.fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (in.fd < 0 || fstat(in.fd, &status) != 0) return Unreadable(path);
+  if (S_ISDIR(status.st_mode)) return Unreadable(path, std::strerror(EISDIR));
+  if (!S_ISREG(status.st_mode)) return Unreadable(path, "not a regular file");
   file.size = static_cast<std::size_t>(status.st_size);
-  if (file.size == 0) return true;
+  if (file.size == 0) return Status::Ok();
   if (const char* const mapped = MapFile(in.fd, file.size)) {
     file.bytes = InputMemory(mapped, InputMemoryDeleter{file.size});
-    return true;
+    return Status::Ok();
   }
-  return ReadIntoMemory(in.fd, file);
+  return ReadIntoMemory(in.fd, path, file);
 }
 
 bool InputFileChanged(const InputFile& file) {

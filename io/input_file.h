@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "io/status.h"
+
 // Gives back the memory of a whole input file.
 struct InputMemoryDeleter {
   std::size_t mapped = 0;  // the bytes of a mapping of the file; 0 for memory of the heap
@@ -21,10 +23,11 @@ struct InputFile {
 
 // Reads the regular file at `path` whole into `file`. On POSIX the file is mapped, read-only,
 // so that its pages are used where the system caches them, without a copy or fresh memory;
-// where it cannot be (or another input is mapped), it is read into memory of the heap. False
+// where it cannot be (or another input is mapped), it is read into memory of the heap. Fails
 // when the file cannot be opened, is not a regular file (a directory, a pipe) or cannot be
-// read to its end. Throws std::bad_alloc when there is no memory for it.
-bool ReadInputFile(const std::string& path, InputFile& file);
+// read to its end: kReadError, "cannot read '<path>': <why>". Throws std::bad_alloc when there
+// is no memory for it.
+Status ReadInputFile(const std::string& path, InputFile& file);
 
 // Whether the file became shorter while it was mapped: its bytes past the new end then read as
 // zeros (where the system would otherwise end the process), and the text is not the file's.

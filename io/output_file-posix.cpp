@@ -94,8 +94,9 @@ void RestoreSignalActions() {
   }
 }
 
-std::string SystemError(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + std::strerror(errno);
+// The system's words for errno, after `step` when the failing step needs naming.
+std::string SystemError(const std::string& step = "") {
+  return step.empty() ? std::strerror(errno) : step + ": " + std::strerror(errno);
 }
 
 // The directory part of `path`, with its last slash; empty for a name in the working directory.
@@ -116,13 +117,14 @@ bool FollowLinks(std::string path, std::string& target, std::string& error) {
     std::vector<char> name(PATH_MAX + 1);
     const ssize_t length = readlink(path.c_str(), name.data(), name.size());
     if (length < 0 || static_cast<std::size_t>(length) >= name.size()) {
-      error = SystemError("cannot read the symbolic link", path);
+      error = SystemError("cannot read the symbolic link '" + path + "'");
       return false;
     }
     const std::string linked(name.data(), static_cast<std::size_t>(length));
     path = linked.starts_with('/') ? linked : DirectoryOf(path) + linked;
   }
-  error = "too many symbolic links from " + path;
+  errno = ELOOP;
+  error = SystemError();
   return false;
 }
 
@@ -150,7 +152,8 @@ void TakeOverAttributes(int fd, const struct stat* replaced) {
 bool CreateTemporary(OutputFile& file, const struct stat* replaced) {
   std::string name = DirectoryOf(file.target) + ".qtvdbadmin-XXXXXX";
   if (name.size() >= sizeof gTemporaryPath) {
-    file.error = "the path is too long: " + file.target;
+    errno = ENAMETOOLONG;
+    file.error = SystemError();
     return false;
   }
   InstallCleanupHandlers();
@@ -163,7 +166,7 @@ bool CreateTemporary(OutputFile& file, const struct stat* replaced) {
     }
   }
   if (file.fd < 0) {
-    file.error = SystemError("cannot create a file beside", file.target);
+    file.error = SystemError();
     RestoreSignalActions();
     return false;
   }
@@ -175,7 +178,7 @@ bool CreateTemporary(OutputFile& file, const struct stat* replaced) {
 // Opens a path that exists and is not a regular file, for writing in place.
 bool OpenDirectly(OutputFile& file, const std::string& path) {
   file.fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-  if (file.fd < 0) file.error = SystemError("cannot open", path);
+  if (file.fd < 0) file.error = SystemError();
   return file.fd >= 0;
 }
 
@@ -208,14 +211,14 @@ bool Fail(OutputFile& file, std::string error) {
 }
 
 bool CommitTemporary(OutputFile& file) {
-  if (fsync(file.fd) != 0) return Fail(file, SystemError("cannot sync", file.temporary));
+  if (fsync(file.fd) != 0) return Fail(file, SystemError("cannot sync the new file"));
   const int closed = close(file.fd);
   file.fd = -1;
-  if (closed != 0) return Fail(file, SystemError("cannot close", file.temporary));
+  if (closed != 0) return Fail(file, SystemError("cannot close the new file"));
   {
     const SignalsHeld held;
     if (rename(file.temporary.c_str(), file.target.c_str()) != 0) {
-      return Fail(file, SystemError("cannot rename the new file over", file.target));
+      return Fail(file, SystemError("cannot rename the new file over it"));
     }
     gTemporaryArmed = 0;
   }
@@ -278,13 +281,14 @@ bool OpenOutputFileAt(OutputFile& file, const std::string& path) {
     return true;
   }
   if (exists && S_ISDIR(status.st_mode)) {
-    file.error = path + " is a directory";
+    errno = EISDIR;
+    file.error = SystemError();
     return false;
   }
   if (exists && !S_ISREG(status.st_mode)) return OpenDirectly(file, path);
   if (!FollowLinks(path, file.target, file.error)) return false;
   if (exists && faccessat(AT_FDCWD, file.target.c_str(), W_OK, AT_EACCESS) != 0) {
-    file.error = SystemError("may not write", file.target);
+    file.error = SystemError();
     return false;
   }
   return CreateTemporary(file, exists ? &status : nullptr);
@@ -307,8 +311,7 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
       file.directRefused = true;
       direct = false;
     }
-    if (!direct && !SetDirect(file, false))
-      return Fail(file, SystemError("cannot write", file.target));
+    if (!direct && !SetDirect(file, false)) return Fail(file, SystemError());
     const std::size_t count =
         direct ? bytes.size() - bytes.size() % kOutputFileAlignment : bytes.size();
     const ssize_t written = write(file.fd, bytes.data(), count);
@@ -318,7 +321,7 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
       file.directRefused = true;
       continue;
     }
-    if (written <= 0) return Fail(file, SystemError("cannot write", file.target));
+    if (written <= 0) return Fail(file, SystemError());
     bytes.remove_prefix(static_cast<std::size_t>(written));
     file.written += static_cast<std::size_t>(written);
   }
@@ -340,7 +343,7 @@ bool CommitOutputFile(OutputFile& file) {
   } else if (file.ownsFd) {
     const int closed = close(file.fd);
     file.fd = -1;
-    if (closed != 0) return Fail(file, SystemError("cannot close", file.target));
+    if (closed != 0) return Fail(file, SystemError());
   }
   file.committed = true;
   return true;

@@ -82,9 +82,8 @@ Status TransformScript(const std::string& inputPath, const NoIdentityTableSet& t
                    "no table without an identity column was found; the script is not rewritten");
   }
   InputFile script;
-  if (!ReadInputFile(inputPath, script)) {
-    return Failure(Code::kReadError, "cannot read " + Quoted(inputPath));
-  }
+  Status read = ReadInputFile(inputPath, script);
+  if (!read.ok()) return read;
   const std::string_view scriptText = script.Text();
   if (FindText(scriptText, kCreateKeyword) == kNotFound) {
     return Failure(Code::kNotFound, Quoted(inputPath) + " holds no \"create procedure \"");

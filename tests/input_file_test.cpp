@@ -19,7 +19,7 @@ TEST(InputFile, ReadsTheWholeFile) {
                                    std::string(300000, 'a') + std::string("\0z", 2)}) {
     WriteFile(dir / "in.sql", bytes);
     InputFile file;
-    ASSERT_TRUE(ReadInputFile((dir / "in.sql").string(), file));
+    ASSERT_TRUE(ReadInputFile((dir / "in.sql").string(), file).ok());
     EXPECT_EQ(file.Text(), bytes);
     EXPECT_FALSE(InputFileChanged(file));
   }
@@ -28,8 +28,15 @@ TEST(InputFile, ReadsTheWholeFile) {
 TEST(InputFile, RefusesWhatIsNoRegularFile) {
   const ScratchDir dir;
   InputFile file;
-  EXPECT_FALSE(ReadInputFile((dir / "missing.sql").string(), file));
-  EXPECT_FALSE(ReadInputFile(dir.path().string(), file));
+  const std::string missing = (dir / "missing.sql").string();
+  const Status notThere = ReadInputFile(missing, file);
+  EXPECT_EQ(notThere.code(), Status::Code::kReadError);
+  EXPECT_TRUE(notThere.message().starts_with("cannot read '" + missing + "': "))
+      << notThere.message();
+  const Status directory = ReadInputFile(dir.path().string(), file);
+  EXPECT_EQ(directory.code(), Status::Code::kReadError);
+  EXPECT_TRUE(directory.message().starts_with("cannot read '" + dir.path().string() + "': "))
+      << directory.message();
 }
 
 // A file cut short while it is held: its bytes are either all there as read, or, where the
@@ -41,7 +48,7 @@ TEST(InputFile, AFileCutShortMeanwhileReadsAsZerosAndSaysSo) {
   for (int i = 0; bytes.size() < 200000; ++i) bytes += "line " + std::to_string(i) + "\r\n";
   WriteFile(path, bytes);
   InputFile file;
-  ASSERT_TRUE(ReadInputFile(path.string(), file));
+  ASSERT_TRUE(ReadInputFile(path.string(), file).ok());
   constexpr std::size_t kKept = 1000;
   std::error_code error;
   fs::resize_file(path, kKept, error);
