@@ -51,21 +51,26 @@ TEST(DriverWin32, GroupJobsReportEveryGroupWhenTheServiceLeavesThemAsWanted) {
   }
 }
 
-TEST(DriverWin32, ReplicationWithoutConnectionFailsSilentlyAndWritesNoOutput) {
+// Without a display the Data Links dialog yields no connection, as a cancelled one: nothing is
+// said. An empty file name is refused before any prompt, with its reason on standard error.
+TEST(DriverWin32, ReplicationWithoutConnectionWritesNoOutput) {
   ScratchDir dir;
   WriteFile(dir / "in.sql", "create procedure [sp_MSins_dboOrders]\r\nas\r\ngo\r\n");
   const std::string in = (dir / "in.sql").string();
   const std::string out = (dir / "out.sql").string();
-  const std::vector<std::vector<std::string>> commandLines = {
-      {"/R", in, out},
-      {"/R", "", out},  // refused before any prompt
-      {"/R", in, ""},
+  const struct {
+    std::vector<std::string> arguments;
+    std::string err;
+  } runs[] = {
+      {{"/R", in, out}, ""},
+      {{"/R", "", out}, "qtvdbadmin: the input file name is empty\r\n"},
+      {{"/R", in, ""}, "qtvdbadmin: the output file name is empty\r\n"},
   };
-  for (const std::vector<std::string>& arguments : commandLines) {
+  for (const auto& [arguments, err] : runs) {
     const ProgramRun run = RunProgram(arguments);
     EXPECT_EQ(run.exitCode, 255) << testing::PrintToString(arguments);
     EXPECT_EQ(run.out, "") << testing::PrintToString(arguments);
-    EXPECT_EQ(run.err, "") << testing::PrintToString(arguments);
+    EXPECT_EQ(run.err, err) << testing::PrintToString(arguments);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.sql"));
   }
 }
