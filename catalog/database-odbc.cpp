@@ -98,6 +98,11 @@ Status Allocate(SQLSMALLINT type, const Handle& parent, Handle& handle, std::str
   return Status::Ok();
 }
 
+// How long a connection attempt may take before it gives up, as ADO's default connection
+// timeout: a server that accepts and never answers (a stalled listener, a stopped server)
+// must not hold the run for ever.
+constexpr SQLULEN kLoginTimeoutSeconds = 15;
+
 constexpr std::string_view kCannotConnect = "cannot connect";
 
 // A connection handle; disconnected, when connected, before it is freed.
@@ -122,6 +127,10 @@ Status Connect(const Handle& environment, std::string_view connectionString,
   if (!status.ok()) return status;
   connection.emplace(std::move(dbc));
   const Handle& handle = connection->dbc;
+  status = Check(SQLSetConnectAttrW(handle.value, SQL_ATTR_LOGIN_TIMEOUT,
+                                    reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0),
+                 handle, kCannotConnect);
+  if (!status.ok()) return status;
   std::vector<SQLWCHAR> text = ToOdbc(connectionString);
   status = Check(SQLDriverConnectW(handle.value, nullptr, text.data(), SQL_NTS, nullptr, 0, nullptr,
                                    SQL_DRIVER_NOPROMPT),

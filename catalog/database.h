@@ -30,7 +30,7 @@ Status StartDatabaseSession(DatabaseSessionPtr& session);
 Status PromptForConnection(DatabaseSession& session);
 
 // Opens the chosen connection with its own connection string and no separate user name or
-// password.
+// password. An attempt that has not connected after 15 seconds fails.
 Status OpenConnection(DatabaseSession& session);
 
 // Runs `query` as plain text with no time limit.

@@ -318,6 +318,26 @@ int FreePort() {
   return port;
 }
 
+// A listener on 127.0.0.1 that never answers: the system completes each connection, and nobody
+// reads or writes on it.
+class StalledListener {
+ public:
+  StalledListener() : fd_(LoopbackSocket(port_)) {
+    if (fd_ >= 0 && listen(fd_, 16) != 0) ADD_FAILURE() << "listen: " << std::strerror(errno);
+  }
+  ~StalledListener() {
+    if (fd_ >= 0) close(fd_);
+  }
+  StalledListener(const StalledListener&) = delete;
+  StalledListener& operator=(const StalledListener&) = delete;
+
+  int port() const { return port_; }
+
+ private:
+  int port_ = 0;
+  int fd_;
+};
+
 // A PostgreSQL cluster of its own with the sample catalogue, for faults that stop or break the
 // server, so that other tests running meanwhile keep theirs.
 class PrivateServer {
@@ -336,6 +356,11 @@ class PrivateServer {
 
   const std::string& connection() const { return connection_; }
   const std::string& port() const { return port_; }
+
+  // The server's main process, as its pid file names it.
+  pid_t PostmasterPid() const {
+    return std::stoi(ReadFile("/var/tmp/qtvdbadmin-pg-" + port_ + "/data/postmaster.pid"));
+  }
 
   // Runs `sql` as the cluster's superuser; returns what psql printed, unaligned.
   std::string Superuser(const std::string& database, const std::string& sql) const {
@@ -378,6 +403,8 @@ class PrivateServer {
 // How a database fault is made.
 enum class Breakage {
   kNone,                       // the connection string alone fails
+  kStalledListener,            // the port's listener takes the connection and never answers
+  kServerStopped,              // the server is stopped (SIGSTOP) before the program connects
   kStopServerWhileQueryWaits,  // the query waits for a lock; the server is stopped
   kTerminateWhileQueryWaits,   // the query waits for a lock; its backend is terminated
   kTerminateWhileRowsAreRead,  // the backend terminates itself at the third row
@@ -398,6 +425,10 @@ void PrintTo(const DatabaseFault& fault, std::ostream* out) { *out << fault.labe
 class Breaker {
  public:
   Breaker(PrivateServer& server, Breakage breakage) : server_(server), breakage_(breakage) {
+    if (breakage_ == Breakage::kServerStopped) {
+      EXPECT_EQ(kill(server_.PostmasterPid(), SIGSTOP), 0);
+      return;
+    }
     if (breakage_ == Breakage::kTerminateWhileRowsAreRead) {
       // Fetched one row at a time, through a lower() that ends its own backend at 'regions',
       // the third name of the sample catalogue.
@@ -443,6 +474,7 @@ class Breaker {
   }
 
   ~Breaker() {
+    if (breakage_ == Breakage::kServerStopped) kill(server_.PostmasterPid(), SIGCONT);
     if (!holder_.joinable()) return;
     server_.Stop();  // ends the lock holder's session
     holder_.join();
@@ -457,21 +489,30 @@ class Breaker {
 class DatabaseFaults : public testing::TestWithParam<DatabaseFault> {};
 
 // The job fails and says why in one line on standard error, without the password; nothing more
-// is printed, the output is not touched, and the program ends normally.
+// is printed, the output is not touched, and the program ends normally. A server that does not
+// answer is given up after 15 seconds.
 TEST_P(DatabaseFaults, SayWhyAndLeaveTheOutput) {
   QTV_REQUIRE_CONNECTION(sample, "QTV_TEST_ODBC");
   const DatabaseFault& fault = GetParam();
   Files files;
   ScriptInOldOut(files);
   ProgramRun run{};
+  std::chrono::steady_clock::duration took{};
   // /R on the files as RunJob runs it, ended by SIGKILL if it has not ended after a minute.
   const auto runJob = [&](const std::string& connection) {
+    const auto started = std::chrono::steady_clock::now();
     run = RunCommand({"timeout", "-s", "KILL", "60", QTV_PROGRAM, "/R", files.input, files.output},
                      connection + "\n");
+    took = std::chrono::steady_clock::now() - started;
   };
   std::string connection = fault.connection ? fault.connection(sample) : sample;
   std::string port = ValueOf(connection, "Port");
   if (fault.breakage == Breakage::kNone) {
+    runJob(connection);
+  } else if (fault.breakage == Breakage::kStalledListener) {
+    const StalledListener listener;
+    port = std::to_string(listener.port());
+    connection = WithKey(sample, "Port", port);
     runJob(connection);
   } else {
     PrivateServer server;
@@ -491,10 +532,14 @@ TEST_P(DatabaseFaults, SayWhyAndLeaveTheOutput) {
   }
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(ReadFile(files.output), kOldOutput);
+  if (fault.breakage == Breakage::kStalledListener || fault.breakage == Breakage::kServerStopped) {
+    EXPECT_GE(took, std::chrono::seconds(14)) << "gave up before its 15 seconds";
+  }
 }
 
 const std::string kRefused =
     "cannot connect: connection to server at \"127.0.0.1\", port <port> failed: ";
+const std::string kGaveUp = kRefused + "timeout expired (08001)";
 const std::string kTerminated =
     "FATAL: terminating connection due to administrator command; The connection has been lost "
     "(57P01)";
@@ -530,6 +575,8 @@ const DatabaseFault kDatabaseFaults[] = {
      [](const std::string&) { return TestConnectionString("QTV_TEST_ODBC_NO_ROWS"); },
      "no table without an identity column was found; the script is not rewritten", Breakage::kNone,
      "\t0 tables have no identity columns\n"},
+    {"ListenerThatNeverAnswers", nullptr, kGaveUp, Breakage::kStalledListener},
+    {"ServerStopped", nullptr, kGaveUp, Breakage::kServerStopped},
     {"ServerStoppedWhileTheQueryWaits", nullptr,
      "cannot run the query: server closed the connection unexpectedly This probably means the "
      "server terminated abnormally before or while processing the request. ; The connection has "
