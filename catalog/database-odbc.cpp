@@ -301,8 +301,9 @@ Status CheckNameValues(std::string_view text) {
 Status ConnectionStringFor(const std::string& answer, const std::vector<Listed>& sources,
                            std::string& connectionString) {
   if (answer.find_first_not_of("0123456789") != std::string::npos) {
-    connectionString = answer;
-    return CheckNameValues(answer);
+    Status status = CheckNameValues(answer);
+    if (status.ok()) connectionString = answer;
+    return status;
   }
   std::size_t number = 0;
   const auto [end, error] = std::from_chars(answer.data(), answer.data() + answer.size(), number);
