@@ -1,6 +1,7 @@
 // The database layer on Windows: ADO, with the OLE DB Data Links dialog for the choice of
-// the database. Every failed call becomes a DatabaseError; a call through an object that
-// could not be created fails with E_POINTER.
+// the database. Every failed call is returned as a Status with the COM result and the
+// provider's description; a call through an object that could not be created fails with
+// E_POINTER. A connection attempt gives up after ADO's default connection timeout, 15 seconds.
 #include <windows.h>
 
 #include <ole2.h>
@@ -10,8 +11,12 @@
 #include <msdasc.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
+#include "catalog/connection_text.h"
 #include "catalog/database.h"
 
 namespace {
@@ -113,30 +118,41 @@ bool ToAnsi(const wchar_t* text, std::string& narrow) {
   return true;
 }
 
-[[noreturn]] void ThrowComError(HRESULT result) {
+// The failure `what` for the COM result `result`, in the words of the error that the failed
+// call left for this thread, if any; the password of `connectionString` is kept out of them.
+Status ComFailure(std::string_view what, HRESULT result, std::string_view connectionString = {}) {
   char code[32];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
-  DatabaseError error{"", code};
   ComRef<IErrorInfo> info;
   Bstr description;
   std::string text;
-  if (GetErrorInfo(0, info.Out()) == S_OK && info.get() != nullptr &&
-      SUCCEEDED(info.get()->GetDescription(description.Out())) && ToAnsi(description.get(), text) &&
-      !text.empty()) {
-    error.message += ": " + text;
+  if (GetErrorInfo(0, info.Out()) != S_OK || info.get() == nullptr ||
+      FAILED(info.get()->GetDescription(description.Out())) || !ToAnsi(description.get(), text) ||
+      text.empty()) {
+    text = "the call failed";
   }
-  throw error;
+  return DatabaseFailure(what, text, code, connectionString);
 }
 
-void Check(HRESULT result) {
-  if (FAILED(result)) ThrowComError(result);
+// Ok when `result` reports success; otherwise the failure `what`.
+Status Check(HRESULT result, std::string_view what, std::string_view connectionString = {}) {
+  if (SUCCEEDED(result)) return Status::Ok();
+  return ComFailure(what, result, connectionString);
 }
 
-// The object behind `ref`; an empty reference fails as a null interface pointer does.
+// The object behind `ref` in `object`; an empty reference fails as a null interface pointer
+// does.
 template <typename T>
-T& Use(const ComRef<T>& ref) {
-  if (ref.get() == nullptr) ThrowComError(E_POINTER);
-  return *ref.get();
+Status Use(const ComRef<T>& ref, std::string_view what, T*& object) {
+  object = ref.get();
+  if (object == nullptr) return ComFailure(what, E_POINTER);
+  return Status::Ok();
+}
+
+// The text of `text` in the system's ANSI code page, or the failure `what`.
+Status AnsiText(const wchar_t* text, std::string_view what, std::string& narrow) {
+  if (ToAnsi(text, narrow)) return Status::Ok();
+  return ComFailure(what, HRESULT_FROM_WIN32(GetLastError()));
 }
 
 // Creates the object of `objectClass` for IUnknown, runs it and asks it for `objectInterface`. Any
@@ -182,81 +198,108 @@ struct DatabaseSession {
 
 void DatabaseSessionDeleter::operator()(DatabaseSession* session) const noexcept { delete session; }
 
-DatabaseSessionPtr StartDatabaseSession() {
-  DatabaseSessionPtr session(new DatabaseSession);
+Status StartDatabaseSession(DatabaseSessionPtr& session) {
+  session.reset(new DatabaseSession);
   CreateRunningObject(kCommandClass, kCommandInterface, session->command);
   CreateRunningObject(kDataLinksClass, kDataSourceLocatorInterface, session->locator);
-  return session;
+  return Status::Ok();
 }
 
-bool PromptForConnection(DatabaseSession& session) {
+Status PromptForConnection(DatabaseSession& session) {
+  constexpr std::string_view kWhat = "cannot ask for the database";
+  const Status cancelled = Status::Error(Status::Code::kCancelled, "");
+  IDataSourceLocator* locator = nullptr;
+  Status status = Use(session.locator, kWhat, locator);
   ComRef<IDispatch> chosen;
-  Check(Use(session.locator).PromptNew(chosen.Out()));
-  if (chosen.get() == nullptr) return false;  // the operator cancelled
+  if (status.ok()) status = Check(locator->PromptNew(chosen.Out()), kWhat);
+  if (!status.ok()) return status;
+  if (chosen.get() == nullptr) return cancelled;  // the operator cancelled
   const HRESULT result =
       chosen.get()->QueryInterface(kConnectionInterface, session.connection.OutVoid());
-  if (result == E_NOINTERFACE) {
-    session.connection.Reset();
-    return false;
-  }
-  Check(result);
-  return session.connection.get() != nullptr;
+  if (result == E_NOINTERFACE) session.connection.Reset();
+  if (result != E_NOINTERFACE) status = Check(result, kWhat);
+  if (status.ok() && session.connection.get() == nullptr) return cancelled;
+  return status;
 }
 
-void OpenConnection(DatabaseSession& session) {
-  AdoConnection& connection = Use(session.connection);
+Status OpenConnection(DatabaseSession& session) {
+  constexpr std::string_view kWhat = "cannot connect";
+  AdoConnection* connection = nullptr;
+  Status status = Use(session.connection, kWhat, connection);
   Bstr connectionString;
-  Check(connection.get_ConnectionString(connectionString.Out()));
+  if (status.ok()) status = Check(connection->get_ConnectionString(connectionString.Out()), kWhat);
+  if (!status.ok()) return status;
+  std::string narrow;
+  ToAnsi(connectionString.get(), narrow);  // only to keep its password out of the message
   const Bstr userId, password;
-  Check(
-      connection.Open(connectionString.get(), userId.get(), password.get(), adConnectUnspecified));
+  return Check(
+      connection->Open(connectionString.get(), userId.get(), password.get(), adConnectUnspecified),
+      kWhat, narrow);
 }
 
-void ExecuteQuery(DatabaseSession& session, std::string_view query) {
-  AdoCommand& command = Use(session.command);
+Status ExecuteQuery(DatabaseSession& session, std::string_view query) {
+  constexpr std::string_view kWhat = "cannot run the query";
+  AdoCommand* command = nullptr;
+  Status status = Use(session.command, kWhat, command);
+  if (!status.ok()) return status;
   std::wstring wideQuery;
   if (!query.empty()) {
     const int size =
         MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()), nullptr, 0);
-    if (size <= 0) ThrowComError(HRESULT_FROM_WIN32(GetLastError()));
+    if (size <= 0) return ComFailure(kWhat, HRESULT_FROM_WIN32(GetLastError()));
     wideQuery.resize(static_cast<std::size_t>(size));
     MultiByteToWideChar(CP_ACP, 0, query.data(), static_cast<int>(query.size()), wideQuery.data(),
                         size);
   }
-  Check(command.putref_ActiveConnection(session.connection.get()));
-  Check(command.put_CommandText(Bstr(wideQuery).get()));
-  Check(command.put_CommandType(adCmdText));
-  Check(command.put_CommandTimeout(0));
+  const Bstr commandText(wideQuery);
+  status = Check(command->putref_ActiveConnection(session.connection.get()), kWhat);
+  if (status.ok()) status = Check(command->put_CommandText(commandText.get()), kWhat);
+  if (status.ok()) status = Check(command->put_CommandType(adCmdText), kWhat);
+  if (status.ok()) status = Check(command->put_CommandTimeout(0), kWhat);
+  if (!status.ok()) return status;
   session.recordsAffected.SetInt32(0);
-  Check(command.Execute(session.recordsAffected.get(), nullptr, 0, session.recordset.Out()));
   session.onFirstRow = true;
+  return Check(command->Execute(session.recordsAffected.get(), nullptr, 0, session.recordset.Out()),
+               kWhat);
 }
 
-bool FetchFirstColumn(DatabaseSession& session, std::string& text) {
-  AdoRecordset& recordset = Use(session.recordset);
-  if (!session.onFirstRow) Check(recordset.MoveNext());
+Status FetchFirstColumn(DatabaseSession& session, std::optional<std::string>& text) {
+  constexpr std::string_view kWhat = "cannot read the query's rows";
+  text.reset();
+  AdoRecordset* recordset = nullptr;
+  Status status = Use(session.recordset, kWhat, recordset);
+  if (status.ok() && !session.onFirstRow) status = Check(recordset->MoveNext(), kWhat);
   session.onFirstRow = false;
   VARIANT_BOOL atEnd = VARIANT_FALSE;
-  Check(recordset.get_EOF(&atEnd));
-  if (atEnd != VARIANT_FALSE) return false;
+  if (status.ok()) status = Check(recordset->get_EOF(&atEnd), kWhat);
+  if (!status.ok() || atEnd != VARIANT_FALSE) return status;
 
   ComRef<ADOFields> fields;
-  Check(recordset.get_Fields(fields.Out()));
+  status = Check(recordset->get_Fields(fields.Out()), kWhat);
+  ADOFields* fieldList = nullptr;
+  if (status.ok()) status = Use(fields, kWhat, fieldList);
   Variant index;
   index.SetInt32(0);
   ComRef<ADOField> field;
-  Check(Use(fields).get_Item(*index.get(), field.Out()));
+  if (status.ok()) status = Check(fieldList->get_Item(*index.get(), field.Out()), kWhat);
+  ADOField* first = nullptr;
+  if (status.ok()) status = Use(field, kWhat, first);
   Variant value, asText;
-  Check(Use(field).get_Value(value.get()));
+  if (status.ok()) status = Check(first->get_Value(value.get()), kWhat);
   // The column is read as text whatever its type.
-  Check(VariantChangeType(asText.get(), value.get(), 0, VT_BSTR));
-  if (!ToAnsi(asText.get()->bstrVal, text)) ThrowComError(HRESULT_FROM_WIN32(GetLastError()));
-  return true;
+  if (status.ok()) status = Check(VariantChangeType(asText.get(), value.get(), 0, VT_BSTR), kWhat);
+  std::string narrow;
+  if (status.ok()) status = AnsiText(asText.get()->bstrVal, kWhat, narrow);
+  if (status.ok()) text = std::move(narrow);
+  return status;
 }
 
-void CloseConnection(DatabaseSession& session) {
-  AdoConnection& connection = Use(session.connection);
+Status CloseConnection(DatabaseSession& session) {
+  constexpr std::string_view kWhat = "cannot close the connection";
+  AdoConnection* connection = nullptr;
+  Status status = Use(session.connection, kWhat, connection);
   LONG state = adStateClosed;
-  Check(connection.get_State(&state));
-  if (state == adStateOpen) Check(connection.Close());
+  if (status.ok()) status = Check(connection->get_State(&state), kWhat);
+  if (status.ok() && state == adStateOpen) status = Check(connection->Close(), kWhat);
+  return status;
 }

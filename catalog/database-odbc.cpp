@@ -1,6 +1,6 @@
 // The database layer over unixODBC: the ODBC 3 wide calls behind handles that free
 // themselves, a prompt on the terminal (or one line from a pipe) in place of a connection
-// dialog, and every failure turned into a DatabaseError carrying the driver's diagnostic.
+// dialog, and every failure returned as a Status carrying the driver's diagnostic.
 #include <fcntl.h>
 #include <sql.h>
 #include <sqlext.h>
@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalog/connection_text.h"
 #include "catalog/database.h"
 #include "io/text_codec.h"
 
@@ -38,8 +38,10 @@ std::string FromOdbc(const SQLWCHAR* text, std::size_t capacity) {
   return Utf8FromUtf16(std::u16string(text, text + capacity));
 }
 
-// The first diagnostic record of a handle as an error.
-DatabaseError Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
+// The failure `what`, for the reason in the first diagnostic record of a handle; the password
+// of `connectionString` is kept out of it.
+Status Diagnostic(std::string_view what, SQLSMALLINT type, SQLHANDLE handle,
+                  std::string_view connectionString = {}) {
   SQLWCHAR state[6] = {};
   SQLINTEGER nativeError = 0;
   std::vector<SQLWCHAR> message(1024);
@@ -53,13 +55,11 @@ DatabaseError Diagnostic(SQLSMALLINT type, SQLHANDLE handle) {
     message.resize(static_cast<std::size_t>(length) + 1);
     result = read();
   }
-  if (!SQL_SUCCEEDED(result))
-    return DatabaseError{"", "the ODBC call failed and gave no diagnostic"};
-  return DatabaseError{FromOdbc(state, std::size(state)), FromOdbc(message.data(), message.size())};
-}
-
-void Check(SQLRETURN result, SQLSMALLINT type, SQLHANDLE handle) {
-  if (!SQL_SUCCEEDED(result)) throw Diagnostic(type, handle);
+  if (!SQL_SUCCEEDED(result)) {
+    return DatabaseFailure(what, "the ODBC call failed and gave no diagnostic", "", "");
+  }
+  return DatabaseFailure(what, FromOdbc(message.data(), message.size()),
+                         FromOdbc(state, std::size(state)), connectionString);
 }
 
 // One ODBC handle, freed when the object goes.
@@ -68,9 +68,6 @@ struct Handle {
   SQLHANDLE value = nullptr;
 
   Handle() = default;
-  Handle(SQLSMALLINT handleType, const Handle& parent) : type(handleType) {
-    Check(SQLAllocHandle(type, parent.value, &value), parent.type, parent.value);
-  }
   Handle(Handle&& other) noexcept : type(other.type), value(std::exchange(other.value, nullptr)) {}
   Handle& operator=(Handle&& other) noexcept {
     std::swap(type, other.type);
@@ -82,14 +79,38 @@ struct Handle {
   }
 };
 
-void Check(SQLRETURN result, const Handle& handle) { Check(result, handle.type, handle.value); }
+// Ok when `result` reports success; otherwise the failure `what` in the words of `handle`.
+Status Check(SQLRETURN result, const Handle& handle, std::string_view what,
+             std::string_view connectionString = {}) {
+  if (SQL_SUCCEEDED(result)) return Status::Ok();
+  return Diagnostic(what, handle.type, handle.value, connectionString);
+}
+
+// Allocates a handle of `type` under `parent` into `handle`.
+Status Allocate(SQLSMALLINT type, const Handle& parent, Handle& handle, std::string_view what) {
+  Handle allocated;
+  allocated.type = type;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent.value, &allocated.value))) {
+    allocated.value = nullptr;
+    return Diagnostic(what, parent.type, parent.value);
+  }
+  handle = std::move(allocated);
+  return Status::Ok();
+}
+
+// How long a connection attempt may take before it gives up, as ADO's default connection
+// timeout: a server that accepts and never answers (a stalled listener, a stopped server)
+// must not hold the run for ever.
+constexpr SQLULEN kLoginTimeoutSeconds = 15;
+
+constexpr std::string_view kCannotConnect = "cannot connect";
 
 // A connection handle; disconnected, when connected, before it is freed.
 struct Connection {
   Handle dbc;
   bool connected = false;
 
-  explicit Connection(const Handle& environment) : dbc(SQL_HANDLE_DBC, environment) {}
+  explicit Connection(Handle handle) : dbc(std::move(handle)) {}
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
@@ -97,12 +118,25 @@ struct Connection {
   }
 };
 
-void Connect(Connection& connection, std::string_view connectionString) {
+// Opens a new connection in `connection` with `connectionString`.
+Status Connect(const Handle& environment, std::string_view connectionString,
+               std::optional<Connection>& connection) {
+  connection.reset();
+  Handle dbc;
+  Status status = Allocate(SQL_HANDLE_DBC, environment, dbc, kCannotConnect);
+  if (!status.ok()) return status;
+  connection.emplace(std::move(dbc));
+  const Handle& handle = connection->dbc;
+  status = Check(SQLSetConnectAttrW(handle.value, SQL_ATTR_LOGIN_TIMEOUT,
+                                    reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0),
+                 handle, kCannotConnect);
+  if (!status.ok()) return status;
   std::vector<SQLWCHAR> text = ToOdbc(connectionString);
-  Check(SQLDriverConnectW(connection.dbc.value, nullptr, text.data(), SQL_NTS, nullptr, 0, nullptr,
-                          SQL_DRIVER_NOPROMPT),
-        connection.dbc);
-  connection.connected = true;
+  status = Check(SQLDriverConnectW(handle.value, nullptr, text.data(), SQL_NTS, nullptr, 0, nullptr,
+                                   SQL_DRIVER_NOPROMPT),
+                 handle, kCannotConnect, connectionString);
+  connection->connected = status.ok();
+  return status;
 }
 
 // An entry that SQLDataSourcesW or SQLDriversW lists: a data source and the description of
@@ -114,8 +148,8 @@ struct Listed {
 using ListCall = SQLRETURN (*)(SQLHENV, SQLUSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*,
                                SQLWCHAR*, SQLSMALLINT, SQLSMALLINT*);
 
-std::vector<Listed> List(const Handle& environment, ListCall call) {
-  std::vector<Listed> entries;
+Status List(const Handle& environment, ListCall call, std::string_view what,
+            std::vector<Listed>& entries) {
   SQLWCHAR name[256];
   SQLWCHAR description[1024];
   SQLSMALLINT nameLength = 0;
@@ -123,12 +157,16 @@ std::vector<Listed> List(const Handle& environment, ListCall call) {
   for (SQLUSMALLINT direction = SQL_FETCH_FIRST;; direction = SQL_FETCH_NEXT) {
     const SQLRETURN result = call(environment.value, direction, name, std::size(name), &nameLength,
                                   description, std::size(description), &descriptionLength);
-    if (result == SQL_NO_DATA) break;
-    Check(result, environment);
+    if (result == SQL_NO_DATA) return Status::Ok();
+    Status status = Check(result, environment, what);
+    if (!status.ok()) return status;
     entries.push_back(
         {FromOdbc(name, std::size(name)), FromOdbc(description, std::size(description))});
   }
-  return entries;
+}
+
+Status ListDataSources(const Handle& environment, std::vector<Listed>& sources) {
+  return List(environment, &SQLDataSourcesW, "cannot list the ODBC data sources", sources);
 }
 
 // The longest answer taken, without its line end. A longer one is refused before any driver
@@ -227,93 +265,53 @@ void SkipRestOfLine() {
   }
 }
 
-enum class Answer {
-  kGiven,      // the line, without its line end and the blanks around it
-  kCancelled,  // an empty or blank line, or the end of input
-  kTooLong,    // longer than kAnswerLimit; the rest of the line is not read
-};
+// A choice refused before any driver sees it, as one that cannot connect.
+Status Refused(std::string why) { return DatabaseFailure(kCannotConnect, why, "", ""); }
 
-Answer ReadAnswer(std::string& answer) {
+// Reads the operator's answer: the line, without its line end and the blanks around it. An
+// empty or blank line, or the end of input, is kCancelled; a line longer than kAnswerLimit is
+// refused, and the rest of it is left unread.
+Status ReadAnswer(std::string& answer) {
   answer = ReadLineBytes(kAnswerLimit + 1);
-  if (answer.size() > kAnswerLimit && !answer.ends_with('\n')) return Answer::kTooLong;
-  const std::size_t first = answer.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return Answer::kCancelled;
-  answer = answer.substr(first, answer.find_last_not_of(" \t\r\n") + 1 - first);
-  return Answer::kGiven;
-}
-
-DatabaseError AnswerTooLong() { return DatabaseError{"", "the answer is longer than 4096 bytes"}; }
-
-bool SameKeyword(std::string_view keyword, std::string_view name) {
-  return keyword.size() == name.size() &&
-         std::equal(keyword.begin(), keyword.end(), name.begin(), [](char a, char b) {
-           return std::toupper(static_cast<unsigned char>(a)) == b;
-         });
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
-}
-
-// The value that starts `text`, which follows a keyword's "=": up to the next ";", or within
-// braces, where "}}" stands for "}". `text` is left after the value and its ";".
-std::string_view CutValue(std::string_view& text) {
-  std::size_t end = 0;
-  std::string_view value;
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first != std::string_view::npos && text[first] == '{') {
-    end = first + 1;
-    while (end < text.size() &&
-           !(text[end] == '}' && (end + 1 >= text.size() || text[end + 1] != '}'))) {
-      end += text[end] == '}' ? 2 : 1;
-    }
-    value = text.substr(first + 1, std::min(end, text.size()) - first - 1);
-    end = std::min(text.find(';', end), text.size());
-  } else {
-    end = std::min(text.find(';'), text.size());
-    value = text.substr(0, end);
+  if (answer.size() > kAnswerLimit && !answer.ends_with('\n')) {
+    return Refused("the answer is longer than 4096 bytes");
   }
-  text.remove_prefix(std::min(end + 1, text.size()));
-  return value;
+  const std::size_t first = answer.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return Status::Error(Status::Code::kCancelled, "");
+  answer = answer.substr(first, answer.find_last_not_of(" \t\r\n") + 1 - first);
+  return Status::Ok();
 }
 
-// Refuses, as a choice that cannot connect, a connection string whose DRIVER, DSN or FILEDSN
-// value would overrun the driver manager's buffers.
-void CheckNameValues(std::string_view text) {
-  while (!text.empty()) {
-    const std::size_t equals = text.find('=');
-    const std::size_t semicolon = text.find(';');
-    if (equals == std::string_view::npos) return;
-    if (semicolon < equals) {  // an attribute without a value
-      text.remove_prefix(semicolon + 1);
-      continue;
-    }
-    const std::string_view keyword = TrimBlanks(text.substr(0, equals));
-    text.remove_prefix(equals + 1);
-    const std::string_view value = CutValue(text);
+// Refuses a connection string whose DRIVER, DSN or FILEDSN value would overrun the driver
+// manager's buffers.
+Status CheckNameValues(std::string_view text) {
+  Status status;
+  ForEachAttribute(text, [&](std::string_view keyword, std::string_view value) {
     for (const std::string_view name : {"DRIVER", "DSN", "FILEDSN"}) {
-      if (SameKeyword(keyword, name) && value.size() > kNameValueLimit) {
-        throw DatabaseError{"", "the " + std::string(name) + " value is longer than 255 bytes"};
+      if (status.ok() && IsKeyword(keyword, name) && value.size() > kNameValueLimit) {
+        status = Refused("the " + std::string(name) + " value is longer than 255 bytes");
       }
     }
-  }
+  });
+  return status;
 }
 
 // The connection string an answer stands for: a number picks a listed data source, anything
 // else is a connection string.
-std::string ConnectionStringFor(const std::string& answer, const std::vector<Listed>& sources) {
+Status ConnectionStringFor(const std::string& answer, const std::vector<Listed>& sources,
+                           std::string& connectionString) {
   if (answer.find_first_not_of("0123456789") != std::string::npos) {
-    CheckNameValues(answer);
-    return answer;
+    Status status = CheckNameValues(answer);
+    if (status.ok()) connectionString = answer;
+    return status;
   }
   std::size_t number = 0;
   const auto [end, error] = std::from_chars(answer.data(), answer.data() + answer.size(), number);
   if (error != std::errc() || number == 0 || number > sources.size()) {
-    throw DatabaseError{"", "there is no data source number " + answer};
+    return Refused("there is no data source number " + answer);
   }
-  return "DSN=" + sources[number - 1].name;
+  connectionString = "DSN=" + sources[number - 1].name;
+  return Status::Ok();
 }
 
 using Terminal = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -338,44 +336,44 @@ void ShowChoices(std::FILE* terminal, const std::vector<Listed>& sources,
   for (const Listed& driver : drivers) std::fprintf(terminal, "  %s\n", driver.name.c_str());
 }
 
-std::string Describe(const DatabaseError& error) {
-  std::string text =
-      error.sqlState.empty() ? error.message : "[" + error.sqlState + "] " + error.message;
-  text.erase(text.find_last_not_of(" \t\r\n") + 1);
-  return text;
+// One choice on the terminal: read, then tried, as a dialog's connection test would.
+Status TryAnswer(const Handle& environment, const std::vector<Listed>& sources,
+                 std::string& connectionString) {
+  std::string answer;
+  Status status = ReadAnswer(answer);
+  if (status.code() == Status::Code::kDatabaseError) SkipRestOfLine();
+  if (!status.ok()) return status;
+  std::string choice;
+  status = ConnectionStringFor(answer, sources, choice);
+  if (!status.ok()) return status;
+  std::optional<Connection> trial;
+  status = Connect(environment, choice, trial);
+  if (status.ok()) connectionString = std::move(choice);
+  return status;
 }
 
-// Asks on the terminal until a choice connects, as a dialog's connection test would.
-bool PromptOnTerminal(const Handle& environment, std::FILE* terminal,
-                      std::string& connectionString) {
-  const std::vector<Listed> sources = List(environment, &SQLDataSourcesW);
-  ShowChoices(terminal, sources, List(environment, &SQLDriversW));
+// Asks on the terminal until a choice connects or the operator cancels; each choice that
+// fails is told there, and the question comes again.
+Status PromptOnTerminal(const Handle& environment, std::FILE* terminal,
+                        std::string& connectionString) {
+  std::vector<Listed> sources, drivers;
+  Status status = ListDataSources(environment, sources);
+  if (status.ok())
+    status = List(environment, &SQLDriversW, "cannot list the ODBC drivers", drivers);
+  if (!status.ok()) return status;
+  ShowChoices(terminal, sources, drivers);
   for (;;) {
     std::fputs("Data source number or connection string (empty to cancel): ", terminal);
     std::fflush(terminal);
-    std::string answer;
-    const Answer read = ReadAnswer(answer);
-    if (read == Answer::kCancelled) return false;
-    try {
-      if (read == Answer::kTooLong) {
-        SkipRestOfLine();
-        throw AnswerTooLong();
-      }
-      std::string choice = ConnectionStringFor(answer, sources);
-      Connection trial(environment);
-      Connect(trial, choice);
-      connectionString = std::move(choice);
-      return true;
-    } catch (const DatabaseError& error) {
-      std::fprintf(terminal, "Cannot connect: %s\n", Describe(error).c_str());
-    }
+    status = TryAnswer(environment, sources, connectionString);
+    if (status.code() != Status::Code::kDatabaseError) return status;
+    std::fprintf(terminal, "%s\n", status.message().c_str());
   }
 }
 
 // The first column of the current row as wide text, read in parts while the driver reports
 // it truncated. A database null gives empty text.
-std::u16string ReadFirstColumn(const Handle& statement) {
-  std::u16string value;
+Status ReadFirstColumn(const Handle& statement, std::u16string& value) {
   SQLWCHAR buffer[1024] = {};
   constexpr std::size_t kCapacity = std::size(buffer) - 1;  // one place for the NUL
   constexpr SQLLEN kCapacityBytes = kCapacity * sizeof(SQLWCHAR);
@@ -384,7 +382,8 @@ std::u16string ReadFirstColumn(const Handle& statement) {
     const SQLRETURN result =
         SQLGetData(statement.value, 1, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
     if (result == SQL_NO_DATA) break;  // the previous part was the last
-    Check(result, statement);
+    Status status = Check(result, statement, "cannot read the query's rows");
+    if (!status.ok()) return status;
     if (indicator == SQL_NULL_DATA) break;
     const bool knownLength = indicator != SQL_NO_TOTAL;
     const bool complete = result == SQL_SUCCESS || (knownLength && indicator <= kCapacityBytes);
@@ -395,7 +394,7 @@ std::u16string ReadFirstColumn(const Handle& statement) {
     value.append(buffer, buffer + units);
     if (complete) break;
   }
-  return value;
+  return Status::Ok();
 }
 
 }  // namespace
@@ -410,63 +409,78 @@ struct DatabaseSession {
 
 void DatabaseSessionDeleter::operator()(DatabaseSession* session) const noexcept { delete session; }
 
-DatabaseSessionPtr StartDatabaseSession() {
-  DatabaseSessionPtr session(new DatabaseSession);
-  Handle& environment = session->environment;
+Status StartDatabaseSession(DatabaseSessionPtr& session) {
+  DatabaseSessionPtr started(new DatabaseSession);
+  Handle& environment = started->environment;
   environment.type = SQL_HANDLE_ENV;
   if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment.value))) {
     environment.value = nullptr;
-    throw DatabaseError{"", "cannot allocate an ODBC environment"};
+    return DatabaseFailure("cannot set up ODBC", "no environment can be allocated", "", "");
   }
-  Check(SQLSetEnvAttr(environment.value, SQL_ATTR_ODBC_VERSION,
-                      reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
-        environment);
-  return session;
+  Status status = Check(SQLSetEnvAttr(environment.value, SQL_ATTR_ODBC_VERSION,
+                                      reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+                        environment, "cannot set up ODBC");
+  if (status.ok()) session = std::move(started);
+  return status;
 }
 
-bool PromptForConnection(DatabaseSession& session) {
+Status PromptForConnection(DatabaseSession& session) {
   const Terminal terminal = OpenTerminal();
   if (terminal)
     return PromptOnTerminal(session.environment, terminal.get(), session.connectionString);
   std::string answer;
-  const Answer read = ReadAnswer(answer);
-  if (read == Answer::kCancelled) return false;
-  if (read == Answer::kTooLong) throw AnswerTooLong();
-  session.connectionString =
-      ConnectionStringFor(answer, List(session.environment, &SQLDataSourcesW));
-  return true;
+  Status status = ReadAnswer(answer);
+  if (!status.ok()) return status;
+  std::vector<Listed> sources;
+  status = ListDataSources(session.environment, sources);
+  if (!status.ok()) return status;
+  return ConnectionStringFor(answer, sources, session.connectionString);
 }
 
-void OpenConnection(DatabaseSession& session) {
+Status OpenConnection(DatabaseSession& session) {
   session.statement = Handle();
-  session.connection.emplace(session.environment);
-  Connect(*session.connection, session.connectionString);
+  return Connect(session.environment, session.connectionString, session.connection);
 }
 
-void ExecuteQuery(DatabaseSession& session, std::string_view query) {
-  if (!session.connection) throw DatabaseError{"", "no connection is open"};
-  session.statement = Handle(SQL_HANDLE_STMT, session.connection->dbc);
+Status ExecuteQuery(DatabaseSession& session, std::string_view query) {
+  constexpr std::string_view kWhat = "cannot run the query";
+  if (!session.connection || !session.connection->connected) {
+    return DatabaseFailure(kWhat, "no connection is open", "", "");
+  }
+  Status status = Allocate(SQL_HANDLE_STMT, session.connection->dbc, session.statement, kWhat);
+  if (!status.ok()) return status;
   const Handle& statement = session.statement;
-  Check(SQLSetStmtAttrW(statement.value, SQL_ATTR_QUERY_TIMEOUT,
-                        reinterpret_cast<SQLPOINTER>(SQLULEN{0}), 0),
-        statement);
+  status = Check(SQLSetStmtAttrW(statement.value, SQL_ATTR_QUERY_TIMEOUT,
+                                 reinterpret_cast<SQLPOINTER>(SQLULEN{0}), 0),
+                 statement, kWhat);
+  if (!status.ok()) return status;
   std::vector<SQLWCHAR> text = ToOdbc(query);
   const SQLRETURN result = SQLExecDirectW(statement.value, text.data(), SQL_NTS);
-  if (result != SQL_NO_DATA) Check(result, statement);
+  if (result == SQL_NO_DATA) return Status::Ok();
+  return Check(result, statement, kWhat);
 }
 
-bool FetchFirstColumn(DatabaseSession& session, std::string& text) {
+Status FetchFirstColumn(DatabaseSession& session, std::optional<std::string>& text) {
+  text.reset();
   const Handle& statement = session.statement;
+  if (statement.value == nullptr) {
+    return DatabaseFailure("cannot read the query's rows", "no query has run", "", "");
+  }
   const SQLRETURN result = SQLFetch(statement.value);
-  if (result == SQL_NO_DATA) return false;
-  Check(result, statement);
-  text = Utf8FromUtf16(ReadFirstColumn(statement));
-  return true;
+  if (result == SQL_NO_DATA) return Status::Ok();
+  Status status = Check(result, statement, "cannot read the query's rows");
+  std::u16string value;
+  if (status.ok()) status = ReadFirstColumn(statement, value);
+  if (status.ok()) text = Utf8FromUtf16(value);
+  return status;
 }
 
-void CloseConnection(DatabaseSession& session) {
+Status CloseConnection(DatabaseSession& session) {
   session.statement = Handle();
-  if (!session.connection || !session.connection->connected) return;
-  Check(SQLDisconnect(session.connection->dbc.value), session.connection->dbc);
-  session.connection->connected = false;
+  if (!session.connection || !session.connection->connected) return Status::Ok();
+  Connection& connection = *session.connection;
+  Status status =
+      Check(SQLDisconnect(connection.dbc.value), connection.dbc, "cannot close the connection");
+  if (status.ok()) connection.connected = false;
+  return status;
 }

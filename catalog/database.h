@@ -1,18 +1,19 @@
 // The database operations the replication job needs, in the order it uses them. Each
 // platform defines them once: database-odbc.cpp (unixODBC) and database-ado.cpp (ADO with
 // the OLE DB Data Links dialog).
+//
+// Every call returns a Status (io/status.h). A failure is kDatabaseError with one line,
+// "<what failed>: <the driver's message> (<its code>)": the code is the SQLSTATE under ODBC and
+// the COM result under ADO, left out where the program itself refuses; the message's line ends
+// are joined and no password of the connection string is in it (catalog/connection_text.h).
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
-// The one error of the database layer. Deliberately not a std::exception: the replication
-// job catches it, and it must never reach the driver's standard-exception report.
-struct DatabaseError {
-  std::string sqlState;  // five characters where the driver gave one, else empty
-  std::string message;
-};
+#include "io/status.h"
 
 // The platform's handles for one run; released, in order, when the pointer goes.
 struct DatabaseSession;
@@ -21,23 +22,23 @@ struct DatabaseSessionDeleter {
 };
 using DatabaseSessionPtr = std::unique_ptr<DatabaseSession, DatabaseSessionDeleter>;
 
-// Sets up what the later calls need. Throws DatabaseError.
-DatabaseSessionPtr StartDatabaseSession();
+// Sets up what the later calls need, in `session`.
+Status StartDatabaseSession(DatabaseSessionPtr& session);
 
-// Asks the operator which database to use. Returns false when the operator cancels; true
-// when the session holds a connection string, not yet opened. Throws DatabaseError.
-bool PromptForConnection(DatabaseSession& session);
+// Asks the operator which database to use. kCancelled when the operator cancels; ok when the
+// session holds a connection string, not yet opened.
+Status PromptForConnection(DatabaseSession& session);
 
 // Opens the chosen connection with its own connection string and no separate user name or
-// password. Throws DatabaseError.
-void OpenConnection(DatabaseSession& session);
+// password. An attempt that has not connected after 15 seconds fails.
+Status OpenConnection(DatabaseSession& session);
 
-// Runs `query` as plain text with no time limit. Throws DatabaseError.
-void ExecuteQuery(DatabaseSession& session, std::string_view query);
+// Runs `query` as plain text with no time limit.
+Status ExecuteQuery(DatabaseSession& session, std::string_view query);
 
-// Moves to the next row and puts its first column, as narrow text, in `text`. Returns false
-// once past the last row. Throws DatabaseError.
-bool FetchFirstColumn(DatabaseSession& session, std::string& text);
+// Moves to the next row and puts its first column, as narrow text, in `text`; leaves `text`
+// empty once past the last row.
+Status FetchFirstColumn(DatabaseSession& session, std::optional<std::string>& text);
 
-// Closes the connection when it is open. Throws DatabaseError.
-void CloseConnection(DatabaseSession& session);
+// Closes the connection when it is open.
+Status CloseConnection(DatabaseSession& session);

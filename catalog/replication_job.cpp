@@ -1,6 +1,8 @@
 #include "catalog/replication_job.h"
 
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 #include "catalog/database.h"
 #include "io/console.h"
@@ -15,16 +17,17 @@ const std::string_view kNoIdentityTablesQuery =
 
 namespace {
 
-// Reads the set of tables without identity columns. False when the operator cancels.
-bool ReadNoIdentityTables(DatabaseSession& session, NoIdentityTableSet& tables) {
-  if (!PromptForConnection(session)) return false;
-  OpenConnection(session);
-  ExecuteQuery(session, kNoIdentityTablesQuery);
-  std::string name;
-  while (FetchFirstColumn(session, name)) {
-    if (!name.empty()) tables.insert(name);
+// Reads the set of tables without identity columns; kCancelled when the operator cancels.
+Status ReadNoIdentityTables(DatabaseSession& session, NoIdentityTableSet& tables) {
+  Status status = PromptForConnection(session);
+  if (status.ok()) status = OpenConnection(session);
+  if (status.ok()) status = ExecuteQuery(session, kNoIdentityTablesQuery);
+  for (std::optional<std::string> name; status.ok();) {
+    status = FetchFirstColumn(session, name);
+    if (!name) break;
+    if (!name->empty()) tables.insert(std::move(*name));
   }
-  return true;
+  return status;
 }
 
 // Says on standard output what went wrong with the script, in the words administrators know.
@@ -63,12 +66,9 @@ Status ProcessReplicationScripts(const std::string& inputFile, const std::string
   }
   NoIdentityTableSet tables;
   DatabaseSessionPtr session;
-  try {
-    session = StartDatabaseSession();
-    if (!ReadNoIdentityTables(*session, tables)) return Status::Error(Code::kCancelled, "");
-  } catch (const DatabaseError& error) {
-    return Status::Error(Code::kDatabaseError, error.message);
-  }
+  Status read = StartDatabaseSession(session);
+  if (read.ok()) read = ReadNoIdentityTables(*session, tables);
+  if (!read.ok()) return read;
   char countLine[64];
   std::snprintf(countLine, sizeof countLine, "\t%d tables have no identity columns\n",
                 static_cast<int>(tables.size()));
@@ -77,10 +77,7 @@ Status ProcessReplicationScripts(const std::string& inputFile, const std::string
   Status transformed = TransformScript(inputFile, tables, outputFile, skipped);
   ReportTransform(transformed, inputFile);
   if (transformed.ok()) ReportSkipped(skipped);
-  try {
-    CloseConnection(*session);
-  } catch (const DatabaseError&) {
-    // The rows are read and the script is written; a failing close changes neither.
-  }
+  // The rows are read and the script is written; a failing close changes neither.
+  (void)CloseConnection(*session);
   return transformed;
 }

@@ -106,6 +106,9 @@ int RunDriver(int argc, const char* const* argv) {
     result = kExitStandardException;
   }
   // Text that could not reach standard output makes no success.
-  if (!ConsoleFlush() && result == kExitSuccess) result = kExitFailure;
+  if (!ConsoleFlush() && result == kExitSuccess) {
+    ConsoleErrorLine("cannot write to standard output");
+    result = kExitFailure;
+  }
   return result;
 }

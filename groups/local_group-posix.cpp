@@ -1,8 +1,8 @@
 // Local groups on Linux: each group is added by the system's groupadd and removed by its
-// groupdel (see shadow_tool-posix.h). Linux groups have no comment field, so the comment ("VOK
-// QTV account") is not stored; the server name is not needed either, since both tools only work
-// on this computer.
-#include "groups/local_group.h"
+// groupdel, run from the system's own directories (see shadow_tool-posix.h). Linux groups have
+// no comment field, so the comment ("VOK QTV account") is not stored; the server name is not
+// needed either, since both tools only work on this computer.
+#include "groups/local_group-posix.h"
 
 #include <unistd.h>
 
@@ -61,18 +61,28 @@ GroupResult Outcome(const char* tool, const ShadowToolRun& run,
 
 }  // namespace
 
-GroupResult AddLocalGroup(const std::wstring&, const std::wstring& group, const std::wstring&) {
-  return Outcome("groupadd", RunShadowTool("groupadd", group), kGroupAddStatuses);
+GroupResult AddLocalGroupFrom(std::span<const std::string_view> directories,
+                              const std::wstring& group) {
+  return Outcome("groupadd", RunShadowTool(directories, "groupadd", group), kGroupAddStatuses);
 }
 
-GroupResult DeleteLocalGroup(const std::wstring&, const std::wstring& group) {
+GroupResult DeleteLocalGroupFrom(std::span<const std::string_view> directories,
+                                 const std::wstring& group) {
   // Never "--force": the primary group of a user stays, and is reported in groupdel's words,
   // which name the user ("cannot remove the primary group of user '...'").
-  const ShadowToolRun run = RunShadowTool("groupdel", group);
+  const ShadowToolRun run = RunShadowTool(directories, "groupdel", group);
   if (run.exitStatus == kGroupDelPrimaryGroup && !run.output.empty()) {
     return {GroupOutcome::kOther, run.output};
   }
   return Outcome("groupdel", run, kGroupDelStatuses);
+}
+
+GroupResult AddLocalGroup(const std::wstring&, const std::wstring& group, const std::wstring&) {
+  return AddLocalGroupFrom(kSystemToolDirectories, group);
+}
+
+GroupResult DeleteLocalGroup(const std::wstring&, const std::wstring& group) {
+  return DeleteLocalGroupFrom(kSystemToolDirectories, group);
 }
 
 std::wstring ReadComputerName() {

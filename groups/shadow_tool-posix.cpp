@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,6 @@ namespace {
 
 // What a tool says is kept up to this many bytes.
 constexpr std::size_t kOutputKept = 400;
-
-// Where a tool is looked for after the PATH.
-constexpr char kSystemToolDirectory[] = "/usr/sbin/";
 
 // Group names go to the tools as printable ASCII only.
 bool NarrowName(const std::wstring& name, std::string& narrow) {
@@ -55,9 +53,11 @@ struct SpawnActions {
   ~SpawnActions() { posix_spawn_file_actions_destroy(&actions); }
 };
 
-// Starts `tool` with `argv`: standard input from /dev/null, standard output and standard error
-// both into `output`. Returns 0 or the error number of the failed start.
-int StartTool(const char* tool, std::vector<char*>& argv, FileDescriptor& output, pid_t& pid) {
+// Starts `tool` from the first of `directories` that holds it, with `argv`: standard input from
+// /dev/null, standard output and standard error both into `output`. Returns 0 or the error
+// number of the failed start.
+int StartTool(std::span<const std::string_view> directories, const char* tool,
+              std::vector<char*>& argv, FileDescriptor& output, pid_t& pid) {
   int pipeEnds[2];
   if (pipe2(pipeEnds, O_CLOEXEC) != 0) return errno;
   output.fd = pipeEnds[0];
@@ -67,11 +67,12 @@ int StartTool(const char* tool, std::vector<char*>& argv, FileDescriptor& output
   posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd.fd, 1);
   posix_spawn_file_actions_adddup2(&spawn.actions, writeEnd.fd, 2);
   std::vector<char*> environment = PlainLocaleEnvironment();
-  std::string systemTool = std::string(kSystemToolDirectory) + tool;
+  argv[0] = const_cast<char*>(tool);
   int failure = ENOENT;
-  for (const char* program : {tool, systemTool.c_str()}) {
-    argv[0] = const_cast<char*>(program);
-    failure = posix_spawnp(&pid, program, &spawn.actions, nullptr, argv.data(), environment.data());
+  for (const std::string_view directory : directories) {
+    const std::string program = std::string(directory) + "/" + tool;
+    failure = posix_spawn(&pid, program.c_str(), &spawn.actions, nullptr, argv.data(),
+                          environment.data());
     if (failure != ENOENT) break;
   }
   return failure;
@@ -108,7 +109,8 @@ ShadowToolRun Ended(const char* tool, int status, const std::string& output) {
 
 }  // namespace
 
-ShadowToolRun RunShadowTool(const char* tool, const std::wstring& group) {
+ShadowToolRun RunShadowTool(std::span<const std::string_view> directories, const char* tool,
+                            const std::wstring& group) {
   std::string name;
   if (!NarrowName(group, name)) {
     return Failed(std::string("the group name holds characters that ") + tool + " does not take");
@@ -117,7 +119,7 @@ ShadowToolRun RunShadowTool(const char* tool, const std::wstring& group) {
   std::vector<char*> argv{nullptr, const_cast<char*>("--"), name.data(), nullptr};
   FileDescriptor output;
   pid_t pid;
-  const int failure = StartTool(tool, argv, output, pid);
+  const int failure = StartTool(directories, tool, argv, output, pid);
   if (failure != 0) {
     return Failed(std::string(tool) + " could not be started: " + std::strerror(failure));
   }

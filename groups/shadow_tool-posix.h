@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,12 +19,16 @@ struct ShadowToolRun {
   std::wstring output;
 };
 
-// Runs `tool -- group` and waits for it to end. The tool is looked for on the PATH, then in
-// /usr/sbin, where the system keeps it and which an ordinary user's PATH often leaves out. Its
-// standard input is /dev/null; its environment is the caller's with LC_ALL=C, so that its
-// words are plain ASCII. A name that holds anything but printable ASCII is refused without
-// running the tool, rather than handing it some other name.
-ShadowToolRun RunShadowTool(const char* tool, const std::wstring& group);
+// Where the system keeps groupadd and groupdel, in the order they are looked for there.
+inline constexpr std::string_view kSystemToolDirectories[] = {"/usr/sbin", "/sbin"};
+
+// Runs `tool -- group` and waits for it to end. The tool is run from the first of `directories`
+// that holds a file of its name, never looked up on the PATH, where another user may have put a
+// program of the same name first. Its standard input is /dev/null; its environment is the
+// caller's with LC_ALL=C, so that its words are plain ASCII. A name that holds anything but
+// printable ASCII is refused without running the tool, rather than handing it some other name.
+ShadowToolRun RunShadowTool(std::span<const std::string_view> directories, const char* tool,
+                            const std::wstring& group);
 
 // The words for a run that its caller has no outcome of its own for: "<tool> exited with status
 // N", or the failure, followed by ": " and the output when the tool wrote anything.

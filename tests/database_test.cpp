@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "catalog/database.h"
 #include "catalog/replication_job.h"
 #include "io/text_codec.h"
@@ -82,26 +86,31 @@ class StandardInput {
   int saved_;
 };
 
-DatabaseSessionPtr Connect(const std::string& connection) {
-  DatabaseSessionPtr session = StartDatabaseSession();
-  StandardInput input(connection + "\n");
-  if (!PromptForConnection(*session)) throw DatabaseError{"", "the prompt was cancelled"};
-  OpenConnection(*session);
-  return session;
+// Runs `query` over `connection` chosen at the prompt and reads the first column of every row
+// into `rows`; returns the first failure.
+Status RunQuery(const std::string& connection, std::string_view query,
+                std::vector<std::string>& rows) {
+  DatabaseSessionPtr session;
+  Status status = StartDatabaseSession(session);
+  if (status.ok()) {
+    StandardInput input(connection + "\n");
+    status = PromptForConnection(*session);
+  }
+  if (status.ok()) status = OpenConnection(*session);
+  if (status.ok()) status = ExecuteQuery(*session, query);
+  for (std::optional<std::string> text = "left over"; status.ok() && text;) {
+    status = FetchFirstColumn(*session, text);
+    if (text) rows.push_back(*text);
+  }
+  if (status.ok()) status = CloseConnection(*session);
+  return status;
 }
 
-// The first column of every row that `query` returns; a DatabaseError fails the test.
+// The first column of every row that `query` returns; a failure fails the test.
 std::vector<std::string> QueryRows(const std::string& connection, std::string_view query) {
   std::vector<std::string> rows;
-  try {
-    DatabaseSessionPtr session = Connect(connection);
-    ExecuteQuery(*session, query);
-    std::string text = "left over";
-    while (FetchFirstColumn(*session, text)) rows.push_back(text);
-    CloseConnection(*session);
-  } catch (const DatabaseError& error) {
-    ADD_FAILURE() << query << ": [" << error.sqlState << "] " << error.message;
-  }
+  const Status status = RunQuery(connection, query, rows);
+  EXPECT_TRUE(status.ok()) << query << ": " << status.message();
   return rows;
 }
 
@@ -155,45 +164,50 @@ TEST(OdbcLayer, ReadsTheFirstColumnAsUtf8WhateverItsLength) {
   for (const auto& c : cases) EXPECT_EQ(QueryRows(connection, c.query), c.rows) << c.query;
 }
 
-TEST(OdbcLayer, FailuresCarryTheDiagnosticsSqlState) {
+// Each failure says which step failed and gives the driver's message on one line, with its
+// SQLSTATE.
+TEST(OdbcLayer, FailuresSayWhatFailedWithTheDiagnosticsSqlState) {
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
   QTV_REQUIRE_CONNECTION(unreachable, "QTV_TEST_ODBC_UNREACHABLE");
   const struct {
     std::string connection;
     std::string query;
+    std::string what;
     std::string sqlState;
   } cases[] = {
-      {connection, "SELECT name FROM no_such_table", "42P01"},
-      {connection, "SELECT 1/0", "22012"},
-      {unreachable, "", "08001"},
-      {"Driver=No Such Driver", "", "01000"},  // the driver manager cannot load it
+      {connection, "SELECT name FROM no_such_table", "cannot run the query", "42P01"},
+      {connection, "SELECT 1/0", "cannot run the query", "22012"},
+      // Fetched a row at a time, the second row fails.
+      {connection + ";UseDeclareFetch=1;Fetch=1", "SELECT 1 / (x - 2) FROM generate_series(1, 3) x",
+       "cannot read the query's rows", "22012"},
+      {unreachable, "", "cannot connect", "08001"},
+      {"Driver=No Such Driver", "", "cannot connect",
+       "01000"},  // the driver manager cannot load it
   };
   for (const auto& c : cases) {
-    try {
-      DatabaseSessionPtr session = Connect(c.connection);
-      ExecuteQuery(*session, c.query);
-      std::string text;
-      while (FetchFirstColumn(*session, text)) {
-      }
-      ADD_FAILURE() << c.query << " did not fail";
-    } catch (const DatabaseError& error) {
-      EXPECT_EQ(error.sqlState, c.sqlState) << error.message;
-      EXPECT_NE(error.message, "") << c.sqlState;
-    }
+    std::vector<std::string> rows;
+    const Status status = RunQuery(c.connection, c.query, rows);
+    EXPECT_EQ(status.code(), Status::Code::kDatabaseError) << c.query;
+    const std::string& message = status.message();
+    EXPECT_TRUE(message.starts_with(c.what + ": ")) << message;
+    EXPECT_TRUE(message.ends_with(" (" + c.sqlState + ")")) << message;
+    EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
   }
 }
 
 TEST(OdbcLayer, PromptTakesExactlyOneLineFromAPipe) {
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
-  const DatabaseSessionPtr session = StartDatabaseSession();
+  DatabaseSessionPtr session;
+  ASSERT_TRUE(StartDatabaseSession(session).ok());
   StandardInput input("  " + connection + " \r\nthe next line\n");
-  ASSERT_TRUE(PromptForConnection(*session));
+  ASSERT_TRUE(PromptForConnection(*session).ok());
   char rest[64] = {};
   EXPECT_EQ(std::string(rest, static_cast<std::size_t>(read(STDIN_FILENO, rest, sizeof rest))),
             "the next line\n");
-  OpenConnection(*session);  // the line's blanks and CR are not part of the connection string
-  CloseConnection(*session);
-  CloseConnection(*session);  // closing a closed connection does nothing
+  // The line's blanks and CR are not part of the connection string.
+  EXPECT_TRUE(OpenConnection(*session).ok());
+  EXPECT_TRUE(CloseConnection(*session).ok());
+  EXPECT_TRUE(CloseConnection(*session).ok());  // closing a closed connection does nothing
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/group_sandbox.h"
 #include "tests/support.h"
@@ -40,6 +43,7 @@ struct DispatchRow {
   Needs needs;
   Shows shows;
   int exitCode;
+  std::string err = "";  // the line on standard error without "qtvdbadmin: ", with the stand-ins
 };
 
 void PrintTo(const DispatchRow& row, std::ostream* out) { *out << row.label; }
@@ -66,11 +70,21 @@ TEST_P(Dispatch, ChoosesTheJobFromTheWholeArguments) {
   const ScratchDir scratch;
   const std::filesystem::path dir = sandbox ? sandbox->path() : scratch.path();
   WriteFile(dir / "in.sql", kScript);
+  const std::pair<std::string, std::string> standIns[] = {
+      {"<in>", (dir / "in.sql").string()},
+      {"<out>", (dir / "out.sql").string()},
+      {"<missing>", (dir / "missing.sql").string()},
+  };
   std::vector<std::string> arguments = row.arguments;
   for (std::string& argument : arguments) {
-    if (argument == "<in>") argument = (dir / "in.sql").string();
-    if (argument == "<out>") argument = (dir / "out.sql").string();
-    if (argument == "<missing>") argument = (dir / "missing.sql").string();
+    for (const auto& [standIn, path] : standIns) {
+      if (argument == standIn) argument = path;
+    }
+  }
+  std::string err = row.err;
+  for (const auto& [standIn, path] : standIns) {
+    const std::size_t at = err.find(standIn);
+    if (at != std::string::npos) err.replace(at, standIn.size(), path);
   }
 
   const std::string groupsBefore = sandbox ? sandbox->GroupFile() : "";
@@ -82,7 +96,7 @@ TEST_P(Dispatch, ChoosesTheJobFromTheWholeArguments) {
   const ProgramRun run = sandbox ? sandbox->RunProgram(arguments) : RunProgram(arguments, input);
   EXPECT_EQ(run.out, Text(row.shows));
   EXPECT_EQ(run.exitCode, row.exitCode);
-  ExpectNoOtherDiagnostic(run.err, run.exitCode);
+  EXPECT_EQ(run.err, ErrorLine(err));
   // No row gets as far as writing a script, nor the file /D that one names as its output.
   EXPECT_FALSE(std::filesystem::exists(dir / "out.sql"));
   EXPECT_EQ(std::filesystem::exists("/D"), rootFileD);
@@ -116,8 +130,18 @@ const DispatchRow kRows[] = {
      Shows::kNothing,
      255},
     // An empty file name ends the job before the prompt.
-    {"EmptyInputName", {"/R", "", "<out>"}, Needs::kNothing, Shows::kNothing, 255},
-    {"EmptyOutputName", {"/R", "<in>", ""}, Needs::kNothing, Shows::kNothing, 255},
+    {"EmptyInputName",
+     {"/R", "", "<out>"},
+     Needs::kNothing,
+     Shows::kNothing,
+     255,
+     "the input file name is empty"},
+    {"EmptyOutputName",
+     {"/R", "<in>", ""},
+     Needs::kNothing,
+     Shows::kNothing,
+     255,
+     "the output file name is empty"},
     // /C wins over /R, and twice is once.
     {"GroupsTwice", {"/C", "/C"}, Needs::kGroupSandbox, Shows::kGroupsCreated, 0},
     {"GroupsBeforeScript",
@@ -152,15 +176,22 @@ const DispatchRow kRows[] = {
      {"/R", "<missing>", "/D"},
      Needs::kDatabase,
      Shows::kCountThenOpenError,
-     255},
+     255,
+     "cannot read '<missing>': No such file or directory"},
     // Wherever /R stands among three arguments, the second is the input and the third the
     // output: here the input is the file "/R", which does not exist.
     {"ScriptSwitchInTheMiddle",
      {"<in>", "/R", "<out>"},
      Needs::kDatabase,
      Shows::kCountThenOpenError,
-     255},
-    {"ScriptSwitchTwice", {"/R", "/R", "<out>"}, Needs::kDatabase, Shows::kCountThenOpenError, 255},
+     255,
+     "cannot read '/R': No such file or directory"},
+    {"ScriptSwitchTwice",
+     {"/R", "/R", "<out>"},
+     Needs::kDatabase,
+     Shows::kCountThenOpenError,
+     255,
+     "cannot read '/R': No such file or directory"},
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, Dispatch, testing::ValuesIn(kRows),

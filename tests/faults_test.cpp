@@ -1,16 +1,21 @@
 // Faults of the /R job, end to end through the real program: inputs and outputs that cannot
 // be used, databases that cannot be reached or go away while they are read. Each row says
 // what the administrator sees, the exit code and what the output path holds afterwards.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <random>
@@ -29,6 +34,8 @@ const std::string kNoProcedures =
 const std::string kOpenError = "file open error!!!\n";
 const std::string kWriteError = "file write error!!!\n";
 const std::string kException = "sdt exception : cannot do script transfarmation";
+const std::string kHoldsNoProcedure = "'<in>' holds no \"create procedure \"";
+const std::string kEndsWithCreate = "the script ends with \"create procedure\"";
 
 // Update and delete procedures, whose rewrite does not depend on the catalogue, many enough
 // that any output written before the input is read whole would show. 1000 pairs are 290 KB.
@@ -84,7 +91,10 @@ struct Files {
 struct FileFault {
   std::string label;
   std::function<void(Files&)> setUp;
-  std::string message;  // printed after the count line; the input path stands for "<in>"
+  // Printed after the count line, and the line on standard error without "qtvdbadmin: "; "<in>"
+  // and "<out>" stand for the input and the output path.
+  std::string message;
+  std::string err;
   int exitCode;
   // What the output path holds afterwards: nullopt when it must not be a file.
   std::function<std::optional<std::string>(const Files&)> outputAfter;
@@ -137,10 +147,17 @@ std::string CountLine(const std::string& connection) {
   return run.out.substr(0, run.out.find('\n') + 1);
 }
 
-std::string Substitute(std::string text, const Files& files) {
-  const std::size_t at = text.find("<in>");
-  if (at != std::string::npos) text.replace(at, 4, files.input);
+// `text` with each `placeholder` as `value`.
+std::string Substitute(std::string text, std::string_view placeholder, std::string_view value) {
+  for (std::size_t at = text.find(placeholder); at != std::string::npos;
+       at = text.find(placeholder, at + value.size())) {
+    text.replace(at, placeholder.size(), value);
+  }
   return text;
+}
+
+std::string Substitute(const std::string& text, const Files& files) {
+  return Substitute(Substitute(text, "<in>", files.input), "<out>", files.output);
 }
 
 class FileFaults : public testing::TestWithParam<FileFault> {};
@@ -156,8 +173,8 @@ TEST_P(FileFaults, ReportAndLeaveTheOutputAsExpected) {
   fault.setUp(files);
   const ProgramRun run = RunJob(files, connection, fault.unprivileged);
   EXPECT_EQ(run.out, countLine + Substitute(fault.message, files));
+  EXPECT_EQ(run.err, ErrorLine(Substitute(fault.err, files)));
   EXPECT_EQ(run.exitCode, fault.exitCode);
-  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   const std::optional<std::string> expected = fault.outputAfter(files);
   if (!expected) {
     EXPECT_FALSE(fs::is_regular_file(files.output));
@@ -174,19 +191,19 @@ const FileFault kFileFaults[] = {
        ScriptIn(f);
        f.output = "/dev/full";
      },
-     kWriteError, 255, Absent},
+     kWriteError, "cannot write '/dev/full': No space left on device", 255, Absent},
     {"OutputInAMissingDirectory",
      [](Files& f) {
        ScriptIn(f);
        f.output = (f.dir / "missing" / "out.sql").string();
      },
-     kWriteError, 255, Absent},
+     kWriteError, "cannot write '<out>': No such file or directory", 255, Absent},
     {"OutputIsADirectory",
      [](Files& f) {
        ScriptIn(f);
        fs::create_directory(f.output);
      },
-     kWriteError, 255, Absent},
+     kWriteError, "cannot write '<out>': Is a directory", 255, Absent},
     {"OutputInADirectoryWithoutWritePermission",
      [](Files& f) {
        ScriptIn(f);
@@ -196,47 +213,49 @@ const FileFault kFileFaults[] = {
                                              fs::perms::others_read | fs::perms::others_exec);
        f.output = (f.dir / "locked" / "out.sql").string();
      },
-     kWriteError, 255, Absent, true},
+     kWriteError, "cannot write '<out>': Permission denied", 255, Absent, true},
     {"OutputFileWithoutWritePermission",
      [](Files& f) {
        ScriptInOldOut(f);
        fs::permissions(f.output,
                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
      },
-     kWriteError, 255, OldOutput, true},
+     kWriteError, "cannot write '<out>': Permission denied", 255, OldOutput, true},
     // Input faults: nothing is written.
-    {"InputMissing", [](Files& f) { WriteFile(f.output, kOldOutput); }, kOpenError, 255, OldOutput},
-    {"InputIsADirectory", [](Files& f) { fs::create_directory(f.input); }, kOpenError, 255, Absent},
+    {"InputMissing", [](Files& f) { WriteFile(f.output, kOldOutput); }, kOpenError,
+     "cannot read '<in>': No such file or directory", 255, OldOutput},
+    {"InputIsADirectory", [](Files& f) { fs::create_directory(f.input); }, kOpenError,
+     "cannot read '<in>': Is a directory", 255, Absent},
     {"InputWithoutReadPermission",
      [](Files& f) {
        ScriptInOldOut(f);
        fs::permissions(f.input, fs::perms::none);
      },
-     kOpenError, 255, OldOutput, true},
+     kOpenError, "cannot read '<in>': Permission denied", 255, OldOutput, true},
     {"InputOfZeroBytes", [](Files& f) { InputBytes(f, ""); }, "input file <in>" + kNoProcedures,
-     255, OldOutput},
+     kHoldsNoProcedure, 255, OldOutput},
     {"InputOfZeroBytesNoOutputCreated", [](Files& f) { WriteFile(f.input, ""); },
-     "input file <in>" + kNoProcedures, 255, Absent},
+     "input file <in>" + kNoProcedures, kHoldsNoProcedure, 255, Absent},
     {"InputUtf16LittleEndianWithMark",
      [](Files& f) { InputBytes(f, Utf16(SampleScript(), false, true)); },
-     "input file <in>" + kNoProcedures, 255, OldOutput},
+     "input file <in>" + kNoProcedures, kHoldsNoProcedure, 255, OldOutput},
     {"InputUtf16LittleEndianWithoutMark",
      [](Files& f) { InputBytes(f, Utf16(SampleScript(), false, false)); },
-     "input file <in>" + kNoProcedures, 255, OldOutput},
+     "input file <in>" + kNoProcedures, kHoldsNoProcedure, 255, OldOutput},
     {"InputUtf16BigEndianWithMark",
      [](Files& f) { InputBytes(f, Utf16(SampleScript(), true, true)); },
-     "input file <in>" + kNoProcedures, 255, OldOutput},
+     "input file <in>" + kNoProcedures, kHoldsNoProcedure, 255, OldOutput},
     {"InputUtf16BigEndianWithoutMark",
      [](Files& f) { InputBytes(f, Utf16(SampleScript(), true, false)); },
-     "input file <in>" + kNoProcedures, 255, OldOutput},
+     "input file <in>" + kNoProcedures, kHoldsNoProcedure, 255, OldOutput},
     // The input is read whole before the output is opened, so one file can be both.
     {"OutputIsTheInput",
      [](Files& f) {
        ScriptIn(f);
        f.output = f.input;
      },
-     "", 0, Rewritten},
-    {"OutputReplacesAnOldFile", ScriptInOldOut, "", 0, Rewritten},
+     "", "", 0, Rewritten},
+    {"OutputReplacesAnOldFile", ScriptInOldOut, "", "", 0, Rewritten},
     // A malformed script ends the run after some procedures were rewritten: the output is
     // left as it was, also when it is the input.
     {"MalformedScriptOutputIsTheInput",
@@ -244,11 +263,12 @@ const FileFault kFileFaults[] = {
        WriteFile(f.input, MalformedScript());
        f.output = f.input;
      },
-     kException, 252, [](const Files&) -> std::optional<std::string> { return MalformedScript(); }},
+     kException, kEndsWithCreate, 252,
+     [](const Files&) -> std::optional<std::string> { return MalformedScript(); }},
     {"MalformedScriptOldOutputKept", [](Files& f) { InputBytes(f, MalformedScript()); }, kException,
-     252, OldOutput},
+     kEndsWithCreate, 252, OldOutput},
     {"MalformedScriptNoOutputCreated", [](Files& f) { WriteFile(f.input, MalformedScript()); },
-     kException, 252, Absent},
+     kException, kEndsWithCreate, 252, Absent},
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, FileFaults, testing::ValuesIn(kFileFaults),
@@ -265,11 +285,64 @@ std::string WithKey(std::string connection, const std::string& key, const std::s
   return connection.replace(from, to == std::string::npos ? std::string::npos : to - from, value);
 }
 
+// The value of `key` in `connection`; empty when it is not there.
+std::string ValueOf(const std::string& connection, const std::string& key) {
+  const std::size_t at = (";" + connection).find(";" + key + "=");
+  if (at == std::string::npos) return "";
+  const std::size_t from = at + key.size() + 1;
+  return connection.substr(from, connection.find(';', from) - from);
+}
+
+// A TCP socket bound to a port of 127.0.0.1 that the system chose, put in `port`; -1 on failure.
+int LoopbackSocket(int& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    ADD_FAILURE() << "no loopback socket: " << std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
+// A port of 127.0.0.1 that nothing uses now, for a server of a test's own.
+int FreePort() {
+  int port = 0;
+  const int fd = LoopbackSocket(port);
+  if (fd >= 0) close(fd);
+  return port;
+}
+
+// A listener on 127.0.0.1 that never answers: the system completes each connection, and nobody
+// reads or writes on it.
+class StalledListener {
+ public:
+  StalledListener() : fd_(LoopbackSocket(port_)) {
+    if (fd_ >= 0 && listen(fd_, 16) != 0) ADD_FAILURE() << "listen: " << std::strerror(errno);
+  }
+  ~StalledListener() {
+    if (fd_ >= 0) close(fd_);
+  }
+  StalledListener(const StalledListener&) = delete;
+  StalledListener& operator=(const StalledListener&) = delete;
+
+  int port() const { return port_; }
+
+ private:
+  int port_ = 0;
+  int fd_;
+};
+
 // A PostgreSQL cluster of its own with the sample catalogue, for faults that stop or break the
 // server, so that other tests running meanwhile keep theirs.
 class PrivateServer {
  public:
-  explicit PrivateServer(int port) : port_(std::to_string(port)) {
+  PrivateServer() : port_(std::to_string(FreePort())) {
     const ProgramRun started = Fixture("start");
     EXPECT_EQ(started.exitCode, 0) << started.err;
     const std::string env = Fixture("env").out;
@@ -282,6 +355,12 @@ class PrivateServer {
   PrivateServer& operator=(const PrivateServer&) = delete;
 
   const std::string& connection() const { return connection_; }
+  const std::string& port() const { return port_; }
+
+  // The server's main process, as its pid file names it.
+  pid_t PostmasterPid() const {
+    return std::stoi(ReadFile("/var/tmp/qtvdbadmin-pg-" + port_ + "/data/postmaster.pid"));
+  }
 
   // Runs `sql` as the cluster's superuser; returns what psql printed, unaligned.
   std::string Superuser(const std::string& database, const std::string& sql) const {
@@ -324,6 +403,8 @@ class PrivateServer {
 // How a database fault is made.
 enum class Breakage {
   kNone,                       // the connection string alone fails
+  kStalledListener,            // the port's listener takes the connection and never answers
+  kServerStopped,              // the server is stopped (SIGSTOP) before the program connects
   kStopServerWhileQueryWaits,  // the query waits for a lock; the server is stopped
   kTerminateWhileQueryWaits,   // the query waits for a lock; its backend is terminated
   kTerminateWhileRowsAreRead,  // the backend terminates itself at the third row
@@ -332,7 +413,10 @@ enum class Breakage {
 struct DatabaseFault {
   std::string label;
   std::function<std::string(const std::string&)> connection;  // from the sample catalogue's
+  // The line on standard error without "qtvdbadmin: "; "<port>" stands for the server's port.
+  std::string err;
   Breakage breakage = Breakage::kNone;
+  std::string out = "";  // what standard output shows
 };
 
 void PrintTo(const DatabaseFault& fault, std::ostream* out) { *out << fault.label; }
@@ -341,6 +425,10 @@ void PrintTo(const DatabaseFault& fault, std::ostream* out) { *out << fault.labe
 class Breaker {
  public:
   Breaker(PrivateServer& server, Breakage breakage) : server_(server), breakage_(breakage) {
+    if (breakage_ == Breakage::kServerStopped) {
+      EXPECT_EQ(kill(server_.PostmasterPid(), SIGSTOP), 0);
+      return;
+    }
     if (breakage_ == Breakage::kTerminateWhileRowsAreRead) {
       // Fetched one row at a time, through a lower() that ends its own backend at 'regions',
       // the third name of the sample catalogue.
@@ -386,6 +474,7 @@ class Breaker {
   }
 
   ~Breaker() {
+    if (breakage_ == Breakage::kServerStopped) kill(server_.PostmasterPid(), SIGCONT);
     if (!holder_.joinable()) return;
     server_.Stop();  // ends the lock holder's session
     holder_.join();
@@ -399,44 +488,110 @@ class Breaker {
 
 class DatabaseFaults : public testing::TestWithParam<DatabaseFault> {};
 
-// Nothing is printed, the job fails and the output is not touched; the program ends normally
-// and reports nothing on standard error (no sanitizer finding, no leak).
-TEST_P(DatabaseFaults, FailSilentlyAndLeaveTheOutput) {
+// The job fails and says why in exactly one line on standard error (so no sanitizer finding, no
+// leak), without the password; nothing more is printed, the output is not touched, and the
+// program ends normally. A server that does not answer is given up after 15 seconds.
+TEST_P(DatabaseFaults, SayWhyAndLeaveTheOutput) {
   QTV_REQUIRE_CONNECTION(sample, "QTV_TEST_ODBC");
   const DatabaseFault& fault = GetParam();
   Files files;
   ScriptInOldOut(files);
   ProgramRun run{};
+  std::chrono::steady_clock::duration took{};
+  // /R on the files as RunJob runs it, ended by SIGKILL if it has not ended after a minute.
+  const auto runJob = [&](const std::string& connection) {
+    const auto started = std::chrono::steady_clock::now();
+    run = RunCommand({"timeout", "-s", "KILL", "60", QTV_PROGRAM, "/R", files.input, files.output},
+                     connection + "\n");
+    took = std::chrono::steady_clock::now() - started;
+  };
+  std::string connection = fault.connection ? fault.connection(sample) : sample;
+  std::string port = ValueOf(connection, "Port");
   if (fault.breakage == Breakage::kNone) {
-    run = RunJob(files, fault.connection(sample));
+    runJob(connection);
+  } else if (fault.breakage == Breakage::kStalledListener) {
+    const StalledListener listener;
+    port = std::to_string(listener.port());
+    connection = WithKey(sample, "Port", port);
+    runJob(connection);
   } else {
-    // A port of its own per row: the rows may run at the same time.
-    PrivateServer server(54360 + static_cast<int>(fault.breakage));
+    PrivateServer server;
+    port = server.port();
     Breaker breaker(server, fault.breakage);
-    std::thread program([&] { run = RunJob(files, breaker.Connection()); });
+    connection = breaker.Connection();
+    std::thread program([&] { runJob(connection); });
     breaker.Break();
     program.join();
   }
-  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.out, fault.out);
+  EXPECT_EQ(run.err, ErrorLine(Substitute(fault.err, "<port>", port)));
+  for (const std::string& password : {ValueOf(sample, "Pwd"), ValueOf(connection, "Pwd")}) {
+    if (!password.empty()) {
+      EXPECT_EQ(run.err.find(password), std::string::npos) << password;
+    }
+  }
   EXPECT_EQ(run.exitCode, 255);
-  ExpectNoOtherDiagnostic(run.err, run.exitCode);
   EXPECT_EQ(ReadFile(files.output), kOldOutput);
+  if (fault.breakage == Breakage::kStalledListener || fault.breakage == Breakage::kServerStopped) {
+    EXPECT_GE(took, std::chrono::seconds(14)) << "gave up before its 15 seconds";
+  }
 }
 
+const std::string kRefused =
+    "cannot connect: connection to server at \"127.0.0.1\", port <port> failed: ";
+const std::string kGaveUp = kRefused + "timeout expired (08001)";
+const std::string kTerminated =
+    "FATAL: terminating connection due to administrator command; The connection has been lost "
+    "(57P01)";
+
 const DatabaseFault kDatabaseFaults[] = {
-    {"UnknownDriver",
-     [](const std::string& c) { return WithKey(c, "Driver", "{No Such Driver}"); }},
+    {"UnknownDriver", [](const std::string& c) { return WithKey(c, "Driver", "{No Such Driver}"); },
+     "cannot connect: [unixODBC][Driver Manager]Can't open lib 'No Such Driver' : file not found "
+     "(01000)"},
+    // The driver manager repeats the driver's name, here the password too.
+    {"DriverMessageRepeatingThePassword",
+     [](const std::string& c) {
+       return WithKey(WithKey(c, "Driver", "{hunter2x}"), "Pwd", "hunter2x");
+     },
+     "cannot connect: [unixODBC][Driver Manager]Can't open lib '***' : file not found (01000)"},
     {"UnknownDataSource",
-     [](const std::string&) { return std::string("DSN=qtvdbadmin-no-such-source"); }},
+     [](const std::string&) { return std::string("DSN=qtvdbadmin-no-such-source"); },
+     "cannot connect: [unixODBC][Driver Manager]Data source name not found and no default driver "
+     "specified (IM002)"},
     {"NotAConnectionString",
-     [](const std::string&) { return std::string("not a connection string"); }},
-    {"WrongPassword", [](const std::string& c) { return WithKey(c, "Pwd", "wrong"); }},
-    {"UnknownUser", [](const std::string& c) { return WithKey(c, "Uid", "nosuchuser"); }},
+     [](const std::string&) { return std::string("not a connection string"); },
+     "cannot connect: [unixODBC][Driver Manager]Data source name not found and no default driver "
+     "specified (IM002)"},
+    {"NoServerOnThePort",
+     [](const std::string&) { return TestConnectionString("QTV_TEST_ODBC_UNREACHABLE"); },
+     kRefused + "Connection refused Is the server running on that host and accepting TCP/IP "
+                "connections? (08001)"},
+    {"WrongPassword", [](const std::string& c) { return WithKey(c, "Pwd", "wrong"); },
+     kRefused + "FATAL:  password authentication failed for user \"qtv\" (08001)"},
+    {"UnknownUser", [](const std::string& c) { return WithKey(c, "Uid", "nosuchuser"); },
+     kRefused + "FATAL:  password authentication failed for user \"nosuchuser\" (08001)"},
     {"MissingDatabase",
-     [](const std::string& c) { return WithKey(c, "Database", "nosuchdatabase"); }},
-    {"ServerStoppedWhileTheQueryWaits", nullptr, Breakage::kStopServerWhileQueryWaits},
-    {"BackendTerminatedWhileTheQueryWaits", nullptr, Breakage::kTerminateWhileQueryWaits},
-    {"BackendTerminatedWhileRowsAreRead", nullptr, Breakage::kTerminateWhileRowsAreRead},
+     [](const std::string& c) { return WithKey(c, "Database", "nosuchdatabase"); },
+     kRefused + "FATAL:  database \"nosuchdatabase\" does not exist (08001)"},
+    {"NoObjectdefn",
+     [](const std::string&) { return TestConnectionString("QTV_TEST_ODBC_NO_OBJECTDEFN"); },
+     "cannot run the query: ERROR: relation \"objectdefn\" does not exist; Error while executing "
+     "the query (42P01)"},
+    {"NoTableWithoutIdentityColumn",
+     [](const std::string&) { return TestConnectionString("QTV_TEST_ODBC_NO_ROWS"); },
+     "no table without an identity column was found; the script is not rewritten", Breakage::kNone,
+     "\t0 tables have no identity columns\n"},
+    {"ListenerThatNeverAnswers", nullptr, kGaveUp, Breakage::kStalledListener},
+    {"ServerStopped", nullptr, kGaveUp, Breakage::kServerStopped},
+    {"ServerStoppedWhileTheQueryWaits", nullptr,
+     "cannot run the query: server closed the connection unexpectedly This probably means the "
+     "server terminated abnormally before or while processing the request. ; The connection has "
+     "been lost (57P01)",
+     Breakage::kStopServerWhileQueryWaits},
+    {"BackendTerminatedWhileTheQueryWaits", nullptr, "cannot run the query: " + kTerminated,
+     Breakage::kTerminateWhileQueryWaits},
+    {"BackendTerminatedWhileRowsAreRead", nullptr, "cannot read the query's rows: " + kTerminated,
+     Breakage::kTerminateWhileRowsAreRead},
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, DatabaseFaults, testing::ValuesIn(kDatabaseFaults),
@@ -558,7 +713,10 @@ TEST_P(WriteFailures, LeaveInputAndOutputAsTheyWere) {
                      connection + "\n");
   }
   EXPECT_EQ(run.out, countLine + kWriteError);
-  ExpectNoOtherDiagnostic(run.err, run.exitCode);
+  const fs::path output = (failure.limit == Limit::kSmallFileSystem ? disk : result) / outputName;
+  EXPECT_EQ(run.err, ErrorLine("cannot write '" + output.string() + "': " +
+                               (failure.limit == Limit::kSmallFileSystem ? "No space left on device"
+                                                                         : "File too large")));
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(run.signal, 0);
   EXPECT_TRUE(ReadFile(result / "in.sql") == script) << "the input changed";
@@ -618,6 +776,7 @@ TEST_P(Interruptions, LeaveTheOldOutputAndNoTemporaryFile) {
   const std::string after = ReadFile(files.output);
   if (interruption.ignored) {
     EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
     EXPECT_TRUE(after == large.rewritten) << "output of " << after.size() << " bytes";
   } else {
     EXPECT_EQ(run.signal, interruption.signal);
@@ -691,8 +850,10 @@ TEST(ConcurrentRuns, LeaveOneOfTheTwoWholeResults) {
     });
     runs[0] = RunProgram({"/R", (dir / "first.sql").string(), output}, connection + "\n");
     other.join();
-    EXPECT_EQ(runs[0].exitCode, 0);
-    EXPECT_EQ(runs[1].exitCode, 0);
+    for (const ProgramRun& run : runs) {
+      EXPECT_EQ(run.exitCode, 0);
+      EXPECT_EQ(run.err, "");
+    }
     const std::string after = ReadFile(output);
     EXPECT_TRUE(after == firstRewritten || after == secondRewritten)
         << "a mixed output of " << after.size() << " bytes";
@@ -730,6 +891,7 @@ TEST_P(OutputKept, AsTheOldFileWas) {
       Shell("umask " + row.umask + " && exec \"$0\" /R \"$1\" \"$2\"", {files.input, files.output}),
       connection + "\n");
   EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(run.err, "");
   row.check(files, Transform(SampleScript()));
   for (const auto& entry : fs::recursive_directory_iterator(files.dir.path())) {
     EXPECT_FALSE(entry.path().filename().string().starts_with(".qtvdbadmin-")) << entry.path();
@@ -830,7 +992,7 @@ TEST_P(UnreplaceableOutputs, AreWrittenDirectlyInOrder) {
   ScriptIn(files);
   const ProgramRun run = row.run(files, connection);
   EXPECT_EQ(run.exitCode, 0);
-  ExpectNoOtherDiagnostic(run.err, run.exitCode);
+  EXPECT_EQ(run.err, "");
   const std::string expected =
       CountLine(connection) + (row.scriptOnStandardOutput ? Transform(SampleScript()) : "");
   EXPECT_TRUE(run.out == expected)
@@ -893,7 +1055,7 @@ INSTANTIATE_TEST_SUITE_P(Job, UnreplaceableOutputs, testing::ValuesIn(kUnreplace
 struct ConnectionLine {
   std::string label;
   std::function<std::string(const std::string& connection)> line;  // without its line end
-  bool connects;
+  std::string err;  // the refusal on standard error without "qtvdbadmin: "; empty: it connects
 };
 
 void PrintTo(const ConnectionLine& row, std::ostream* out) { *out << row.label; }
@@ -907,7 +1069,8 @@ std::string PaddedTo(const std::string& connection, std::size_t size) {
 class ConnectionLines : public testing::TestWithParam<ConnectionLine> {};
 
 // Lines that would crash a driver or the driver manager are refused before either sees them,
-// as a choice that cannot connect: nothing printed, exit 255, no signal, output untouched.
+// as a choice that cannot connect: nothing printed on standard output, the reason on standard
+// error, exit 255, no signal, output untouched.
 TEST_P(ConnectionLines, AreRefusedBeforeAnyDriverSeesThem) {
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
   const ConnectionLine& row = GetParam();
@@ -915,8 +1078,8 @@ TEST_P(ConnectionLines, AreRefusedBeforeAnyDriverSeesThem) {
   ScriptInOldOut(files);
   const ProgramRun run = RunJob(files, row.line(connection));
   EXPECT_EQ(run.signal, 0);
-  ExpectNoOtherDiagnostic(run.err, run.exitCode);
-  if (row.connects) {
+  EXPECT_EQ(run.err, ErrorLine(row.err));
+  if (row.err.empty()) {
     EXPECT_EQ(run.exitCode, 0) << run.out;
     EXPECT_TRUE(ReadFile(files.output) == Transform(SampleScript()));
   } else {
@@ -926,21 +1089,28 @@ TEST_P(ConnectionLines, AreRefusedBeforeAnyDriverSeesThem) {
   }
 }
 
+const std::string kAnswerTooLong = "cannot connect: the answer is longer than 4096 bytes";
+const std::string kDriverTooLong = "cannot connect: the DRIVER value is longer than 255 bytes";
+
 const ConnectionLine kConnectionLines[] = {
-    {"FortyThousandCharacters", [](const std::string& c) { return PaddedTo(c, 40000); }, false},
-    {"OneByteOverTheBound", [](const std::string& c) { return PaddedTo(c, 4097); }, false},
-    {"AtTheBoundConnects", [](const std::string& c) { return PaddedTo(c, 4096); }, true},
+    {"FortyThousandCharacters", [](const std::string& c) { return PaddedTo(c, 40000); },
+     kAnswerTooLong},
+    {"OneByteOverTheBound", [](const std::string& c) { return PaddedTo(c, 4097); }, kAnswerTooLong},
+    {"AtTheBoundConnects", [](const std::string& c) { return PaddedTo(c, 4096); }, ""},
     {"DriverValueOf1001Bytes",
-     [](const std::string& c) { return WithKey(c, "Driver", std::string(1001, 'd')); }, false},
+     [](const std::string& c) { return WithKey(c, "Driver", std::string(1001, 'd')); },
+     kDriverTooLong},
     {"BracedDriverValueOf1001Bytes",
      [](const std::string& c) { return WithKey(c, "Driver", "{" + std::string(1001, 'd') + "}"); },
-     false},
+     kDriverTooLong},
     {"DriverKeywordInAnyCaseWithBlanks",
-     [](const std::string& c) { return " dRiVeR = " + std::string(300, 'd') + ";" + c; }, false},
+     [](const std::string& c) { return " dRiVeR = " + std::string(300, 'd') + ";" + c; },
+     kDriverTooLong},
     {"DsnValueOf256Bytes", [](const std::string&) { return "DSN=" + std::string(256, 's'); },
-     false},
+     "cannot connect: the DSN value is longer than 255 bytes"},
     {"FiledsnValueOf256Bytes",
-     [](const std::string& c) { return "FILEDSN=" + std::string(256, 'f') + ";" + c; }, false},
+     [](const std::string& c) { return "FILEDSN=" + std::string(256, 'f') + ";" + c; },
+     "cannot connect: the FILEDSN value is longer than 255 bytes"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, ConnectionLines, testing::ValuesIn(kConnectionLines),
@@ -957,6 +1127,7 @@ TEST(ConnectionLine, WithoutEndIsRefused) {
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(run.signal, 0);
   EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, ErrorLine(kAnswerTooLong));
   EXPECT_EQ(ReadFile(files.output), kOldOutput);
 }
 
@@ -1002,11 +1173,17 @@ int RunIntoClosedPipe(const std::vector<std::string>& arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Text that cannot reach standard output makes the run fail; the output file is unaffected.
+// Text that cannot reach standard output makes the run fail, saying so on standard error; the
+// output file is unaffected.
 TEST(StandardOutput, ThatCannotBeWrittenFailsTheRun) {
-  EXPECT_EQ(RunCommand(Shell("exec \"$0\" '/?' > /dev/full", {})).exitCode, 255);
+  const std::string failed = ErrorLine("cannot write to standard output");
+  const ProgramRun full = RunCommand(Shell("exec \"$0\" '/?' > /dev/full", {}));
+  EXPECT_EQ(full.exitCode, 255);
+  EXPECT_EQ(full.err, failed);
   EXPECT_EQ(RunIntoClosedPipe({"/?"}), 255);
-  EXPECT_EQ(RunCommand(Shell("exec \"$0\" '/?' > /dev/null", {})).exitCode, 0);
+  const ProgramRun null = RunCommand(Shell("exec \"$0\" '/?' > /dev/null", {}));
+  EXPECT_EQ(null.exitCode, 0);
+  EXPECT_EQ(null.err, "");
   QTV_REQUIRE_CONNECTION(connection, "QTV_TEST_ODBC");
   Files files;
   ScriptInOldOut(files);
@@ -1014,6 +1191,7 @@ TEST(StandardOutput, ThatCannotBeWrittenFailsTheRun) {
       RunCommand(Shell("exec \"$0\" /R \"$1\" \"$2\" > /dev/full", {files.input, files.output}),
                  connection + "\n");
   EXPECT_EQ(run.exitCode, 255);
+  EXPECT_EQ(run.err, failed);
   EXPECT_TRUE(ReadFile(files.output) == Transform(SampleScript()));
 }
 

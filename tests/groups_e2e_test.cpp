@@ -5,6 +5,7 @@
 // driver_test.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -158,6 +159,35 @@ TEST_F(GroupsEndToEnd, KeepsTheGroupThatIsAUsersPrimaryGroupAndRemovesTheOthers)
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_EQ(AddedGroups(before, sandbox.GroupFile()),
             std::vector<std::string>{"vok_db_qtv_server"});
+}
+
+// A groupadd and a groupdel first on the PATH are never run: the system's own ones are, from
+// /usr/sbin or /sbin.
+TEST_F(GroupsEndToEnd, RunsTheSystemsToolsWhateverComesFirstOnThePath) {
+  const EtcSandbox sandbox;
+  const std::string before = sandbox.GroupFile();
+  const std::filesystem::path fakes = sandbox / "fakes";
+  std::filesystem::create_directory(fakes);
+  for (const std::string tool : {"groupadd", "groupdel"}) {
+    WriteFile(fakes / tool, "#!/bin/sh\ntouch \"$0.ran\"\nexit 0\n");
+    std::filesystem::permissions(fakes / tool, std::filesystem::perms::owner_all);
+  }
+  const auto runWithFakesFirst = [&](const std::string& programSwitch) {
+    return sandbox.Run({"env", "PATH=" + fakes.string() + ":/usr/local/bin:/usr/bin:/bin",
+                        sandbox.program().string(), programSwitch});
+  };
+
+  const ProgramRun created = runWithFakesFirst("/C");
+  EXPECT_EQ(created.out, GroupsCreatedText());
+  EXPECT_EQ(created.exitCode, 0);
+  EXPECT_EQ(AddedGroups(before, sandbox.GroupFile()), GroupNames());
+  const ProgramRun removed = runWithFakesFirst("/D");
+  EXPECT_EQ(removed.out, GroupsDeletedText());
+  EXPECT_EQ(removed.exitCode, 0);
+  EXPECT_EQ(sandbox.GroupFile(), before);
+  for (const std::string tool : {"groupadd", "groupdel"}) {
+    EXPECT_FALSE(std::filesystem::exists(fakes / (tool + ".ran"))) << tool << " on the PATH ran";
+  }
 }
 
 }  // namespace

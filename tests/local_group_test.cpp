@@ -1,35 +1,40 @@
 // The Linux add and delete calls over a stand-in groupadd and groupdel: the test puts scripts
-// of those names first on the PATH, so nothing here reaches the computer's group database.
+// of those names in a directory of its own and has the calls run their tools from there, so
+// nothing here reaches the computer's group database.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 
-#include "groups/local_group.h"
+#include "groups/local_group-posix.h"
 #include "tests/support.h"
 
 namespace {
 
+// Makes the stand-in `tool` in `directory` run `body` as a shell script, with the system's
+// tools at hand.
+void StandIn(const std::filesystem::path& directory, const std::string& body, mode_t mode = 0755,
+             const std::string& tool = "groupadd") {
+  WriteFile(directory / tool, "#!/bin/sh\nPATH=/usr/bin:/bin\n" + body + "\n");
+  chmod((directory / tool).c_str(), mode);
+}
+
 class LocalGroupTest : public testing::Test {
  protected:
-  void SetUp() override {
-    const char* path = std::getenv("PATH");
-    savedPath_ = path != nullptr ? path : "";
-    setenv("PATH", bin_.path().c_str(), 1);
-  }
-  void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
-
-  // Makes the stand-in `tool` run `body` as a shell script, with the system's tools at hand.
   void StandIn(const std::string& body, mode_t mode = 0755, const std::string& tool = "groupadd") {
-    WriteFile(bin_ / tool, "#!/bin/sh\nPATH=/usr/bin:/bin\n" + body + "\n");
-    chmod((bin_ / tool).c_str(), mode);
+    ::StandIn(bin_.path(), body, mode, tool);
   }
 
   ScratchDir bin_;
-  std::string savedPath_;
+  const std::string binPath_ = bin_.path().string();
+  // Where the calls run their tools from: the stand-ins' directory alone.
+  const std::string_view tools_[1] = {binPath_};
 };
 
 struct StatusCase {
@@ -68,7 +73,7 @@ TEST_F(LocalGroupTest, MapsHowGroupaddEnded) {
   };
   for (const StatusCase& c : cases) {
     StandIn(c.body);
-    const GroupResult result = AddLocalGroup(L"host", L"grp", L"comment");
+    const GroupResult result = AddLocalGroupFrom(tools_, L"grp");
     EXPECT_EQ(result.outcome, c.outcome) << c.what;
     EXPECT_EQ(result.reason, c.reason) << c.what;
   }
@@ -105,7 +110,7 @@ TEST_F(LocalGroupTest, MapsHowGroupdelEnded) {
   };
   for (const StatusCase& c : cases) {
     StandIn(c.body, 0755, "groupdel");
-    const GroupResult result = DeleteLocalGroup(L"host", L"grp");
+    const GroupResult result = DeleteLocalGroupFrom(tools_, L"grp");
     EXPECT_EQ(result.outcome, c.outcome) << c.what;
     EXPECT_EQ(result.reason, c.reason) << c.what;
   }
@@ -114,13 +119,14 @@ TEST_F(LocalGroupTest, MapsHowGroupdelEnded) {
 // The add and the delete call, each with the tool it runs.
 struct PlatformCall {
   std::string tool;
-  std::function<GroupResult(const std::wstring& group)> call;
+  std::function<GroupResult(std::span<const std::string_view> directories,
+                            const std::wstring& group)>
+      call;
 };
 
 const PlatformCall kCalls[] = {
-    {"groupadd",
-     [](const std::wstring& group) { return AddLocalGroup(L"host", group, L"VOK QTV account"); }},
-    {"groupdel", [](const std::wstring& group) { return DeleteLocalGroup(L"host", group); }},
+    {"groupadd", AddLocalGroupFrom},
+    {"groupdel", DeleteLocalGroupFrom},
 };
 
 TEST_F(LocalGroupTest, RunsEachToolWithTheNameAloneAndNoInput) {
@@ -128,7 +134,7 @@ TEST_F(LocalGroupTest, RunsEachToolWithTheNameAloneAndNoInput) {
     StandIn("printf '%s\\n' \"$@\" > \"$0.args\"; readlink /proc/$$/fd/0 > \"$0.stdin\"", 0755,
             platform.tool);
     for (const wchar_t* name : {L"vok_db_qtv_server", L"-r", L"with blank"}) {
-      EXPECT_EQ(platform.call(name).outcome, GroupOutcome::kDone) << platform.tool;
+      EXPECT_EQ(platform.call(tools_, name).outcome, GroupOutcome::kDone) << platform.tool;
       const std::wstring wide(name);
       const std::string narrow(wide.begin(), wide.end());
       EXPECT_EQ(ReadFile(bin_ / (platform.tool + ".args")), "--\n" + narrow + "\n");
@@ -142,7 +148,7 @@ TEST_F(LocalGroupTest, RefusesNamesTheToolsCannotTakeWithoutRunningThem) {
     StandIn("touch \"$0.ran\"", 0755, platform.tool);
     for (const std::wstring& name :
          {std::wstring(L"caf\u00e9"), std::wstring(L"a\nb"), std::wstring(L"a\0b", 3)}) {
-      const GroupResult result = platform.call(name);
+      const GroupResult result = platform.call(tools_, name);
       EXPECT_EQ(result.outcome, GroupOutcome::kOther);
       EXPECT_EQ(result.reason, L"the group name holds characters that " +
                                    std::wstring(platform.tool.begin(), platform.tool.end()) +
@@ -152,12 +158,38 @@ TEST_F(LocalGroupTest, RefusesNamesTheToolsCannotTakeWithoutRunningThem) {
   }
 }
 
+// The first directory that holds the tool runs it, whatever the PATH holds; a directory without
+// it is passed over, and a tool found nowhere is told.
+TEST_F(LocalGroupTest, RunsEachToolFromTheFirstDirectoryThatHoldsItNeverFromThePath) {
+  const ScratchDir empty, later, onPath;
+  const std::string emptyPath = empty.path().string(), laterPath = later.path().string();
+  const char* path = std::getenv("PATH");
+  const std::string savedPath = path != nullptr ? path : "";
+  setenv("PATH", onPath.path().c_str(), 1);
+  for (const PlatformCall& platform : kCalls) {
+    ::StandIn(onPath.path(), "touch \"$0.ran\"", 0755, platform.tool);
+    ::StandIn(later.path(), "touch \"$0.ran\"", 0755, platform.tool);
+    StandIn("touch \"$0.ran\"", 0755, platform.tool);
+    const std::string_view first[] = {emptyPath, binPath_, laterPath};
+    EXPECT_EQ(platform.call(first, L"grp").outcome, GroupOutcome::kDone) << platform.tool;
+    EXPECT_TRUE(std::filesystem::exists(bin_ / (platform.tool + ".ran"))) << platform.tool;
+    EXPECT_FALSE(std::filesystem::exists(later / (platform.tool + ".ran"))) << platform.tool;
+
+    const std::string_view none[] = {emptyPath};
+    const GroupResult result = platform.call(none, L"grp");
+    EXPECT_EQ(result.outcome, GroupOutcome::kOther);
+    EXPECT_EQ(result.reason, std::wstring(platform.tool.begin(), platform.tool.end()) +
+                                 L" could not be started: No such file or directory");
+    EXPECT_FALSE(std::filesystem::exists(onPath / (platform.tool + ".ran"))) << platform.tool;
+  }
+  setenv("PATH", savedPath.c_str(), 1);
+}
+
 TEST_F(LocalGroupTest, SaysWhyTheToolCouldNotBeStarted) {
-  // Not executable: the PATH search ends in "permission denied", which is not a reason to look
-  // for the system's own tool.
+  // Not executable: "permission denied" is not a reason to look in the next directory.
   for (const PlatformCall& platform : kCalls) {
     StandIn("exit 0", 0644, platform.tool);
-    const GroupResult result = platform.call(L"grp");
+    const GroupResult result = platform.call(tools_, L"grp");
     EXPECT_EQ(result.outcome, GroupOutcome::kOther);
     EXPECT_EQ(result.reason, std::wstring(platform.tool.begin(), platform.tool.end()) +
                                  L" could not be started: Permission denied");

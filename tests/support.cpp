@@ -116,12 +116,8 @@ void ExpectEveryFailedWriteStopsTheScan(const std::string& script, const NoIdent
   }
 }
 
-void ExpectNoOtherDiagnostic(const std::string& err, int exitCode) {
-  if (exitCode == 0 || err.empty()) {
-    EXPECT_EQ(err, "");
-    return;
-  }
-  EXPECT_TRUE(err.starts_with("qtvdbadmin: ") && err.ends_with("\n")) << err;
+std::string ErrorLine(std::string_view text) {
+  return text.empty() ? std::string() : "qtvdbadmin: " + std::string(text) + "\n";
 }
 
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input) {

@@ -98,9 +98,9 @@ ProgramRun RunCommandWhile(const std::vector<std::string>& command, const std::s
 // Runs the built qtvdbadmin with `arguments`.
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input = "");
 
-// Expects `err`, a run's standard error, to be empty when `exitCode` is 0, and otherwise empty or
-// one line of the program's own ("qtvdbadmin: ..."). The rows that know the line check it.
-void ExpectNoOtherDiagnostic(const std::string& err, int exitCode);
+// The program's diagnostic line on standard error for `text` ("qtvdbadmin: <text>" and a line
+// end); nothing when `text` is empty.
+std::string ErrorLine(std::string_view text);
 
 // The banner and the usage text, as the program writes them.
 extern const std::string kBannerText;
