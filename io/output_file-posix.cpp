@@ -8,21 +8,23 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
 #include "io/console.h"
-#include "io/output_file.h"
 #include "io/output_file_platform.h"
 
-struct OutputFile {
+struct OutputTarget {
+  ~OutputTarget();
+
+  std::string path;  // as the caller named it
   int fd = -1;
   bool ownsFd = true;     // false when fd is standard output
   std::string target;     // the file a temporary one replaces
   std::string temporary;  // empty when the path is written directly
-  bool failed = false;
+  Status failure;         // the first failed step; the file cannot be committed after it
   bool committed = false;
-  std::string error;
   std::size_t written = 0;      // bytes written so far
   std::size_t writtenBack = 0;  // of those, the ones the disk was asked to take already
   bool direct = false;          // whether O_DIRECT is set on fd
@@ -105,6 +107,11 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+Status Fail(OutputTarget& file, const std::string& reason) {
+  file.failure = UnwritableOutput(file.path, reason);
+  return file.failure;
+}
+
 // The file that writing to `path` reaches: symbolic links are followed, a dangling one to the
 // name it holds. False after 40 links, as the system counts a loop.
 bool FollowLinks(std::string path, std::string& target, std::string& error) {
@@ -149,12 +156,11 @@ void TakeOverAttributes(int fd, const struct stat* replaced) {
 }
 
 // Creates the temporary file beside `file.target` and arms the signal cleanup for it.
-bool CreateTemporary(OutputFile& file, const struct stat* replaced) {
+Status CreateTemporary(OutputTarget& file, const struct stat* replaced) {
   std::string name = DirectoryOf(file.target) + ".qtvdbadmin-XXXXXX";
   if (name.size() >= sizeof gTemporaryPath) {
     errno = ENAMETOOLONG;
-    file.error = SystemError();
-    return false;
+    return Fail(file, SystemError());
   }
   InstallCleanupHandlers();
   {
@@ -166,24 +172,23 @@ bool CreateTemporary(OutputFile& file, const struct stat* replaced) {
     }
   }
   if (file.fd < 0) {
-    file.error = SystemError();
+    Status failed = Fail(file, SystemError());
     RestoreSignalActions();
-    return false;
+    return failed;
   }
   file.temporary = name;
   TakeOverAttributes(file.fd, replaced);
-  return true;
+  return Status::Ok();
 }
 
 // Opens a path that exists and is not a regular file, for writing in place.
-bool OpenDirectly(OutputFile& file, const std::string& path) {
+Status OpenDirectly(OutputTarget& file, const std::string& path) {
   file.fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-  if (file.fd < 0) file.error = SystemError();
-  return file.fd >= 0;
+  return file.fd >= 0 ? Status::Ok() : Fail(file, SystemError());
 }
 
 // Removes the temporary file unless it was renamed, and gives the signals their actions back.
-void Discard(OutputFile& file) {
+void Discard(OutputTarget& file) {
   if (file.temporary.empty()) return;
   {
     const SignalsHeld held;
@@ -204,13 +209,7 @@ void SyncDirectoryOf(const std::string& path) {
   close(fd);
 }
 
-bool Fail(OutputFile& file, std::string error) {
-  file.failed = true;
-  file.error = std::move(error);
-  return false;
-}
-
-bool CommitTemporary(OutputFile& file) {
+Status CommitTemporary(OutputTarget& file) {
   if (fsync(file.fd) != 0) return Fail(file, SystemError("cannot sync the new file"));
   const int closed = close(file.fd);
   file.fd = -1;
@@ -224,13 +223,13 @@ bool CommitTemporary(OutputFile& file) {
   }
   Discard(file);
   SyncDirectoryOf(file.target);
-  return true;
+  return Status::Ok();
 }
 
 // Asks the disk to take what was written to a temporary file while the rest is being made, so
 // that the sync before the rename has little left to wait for. Only a hint: errors show at the
 // sync.
-void StartWriteBack(OutputFile& file) {
+void StartWriteBack(OutputTarget& file) {
   constexpr std::size_t kWriteBackStep = std::size_t{8} << 20;
   if (file.temporary.empty() || file.written - file.writtenBack < kWriteBackStep) return;
   sync_file_range(file.fd, static_cast<off_t>(file.writtenBack),
@@ -238,23 +237,21 @@ void StartWriteBack(OutputFile& file) {
   file.writtenBack = file.written;
 }
 
-// Waits for a started write. False when it, or an earlier one, was refused.
-bool FinishStartedWrite(OutputFile& file) {
+void FinishStartedWrite(OutputTarget& file) {
   if (file.writer.joinable()) file.writer.join();
-  return !file.failed;
 }
 
 // Whether `bytes` can go to the file past the page cache: whole blocks of memory, from a block
 // boundary of a temporary file (which is synced before the rename anyway, so that copying it
 // into the cache first would only cost time).
-bool CanWriteDirect(const OutputFile& file, std::string_view bytes) {
+bool CanWriteDirect(const OutputTarget& file, std::string_view bytes) {
   return !file.temporary.empty() && !file.directRefused && bytes.size() >= kOutputFileAlignment &&
          reinterpret_cast<std::uintptr_t>(bytes.data()) % kOutputFileAlignment == 0 &&
          file.written % kOutputFileAlignment == 0;
 }
 
 // Sets or clears O_DIRECT. False when the file system refuses to set it.
-bool SetDirect(OutputFile& file, bool direct) {
+bool SetDirect(OutputTarget& file, bool direct) {
   if (file.direct == direct) return true;
   const int flags = fcntl(file.fd, F_GETFL);
   if (flags < 0 || fcntl(file.fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) != 0)
@@ -263,48 +260,8 @@ bool SetDirect(OutputFile& file, bool direct) {
   return true;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace
-
-bool OpenOutputFileAt(OutputFile& file, const std::string& path) {
-  struct stat status;
-  const bool exists = stat(path.c_str(), &status) == 0;
-  struct stat standardOutput;
-  file.target = path;
-  if (exists && fstat(STDOUT_FILENO, &standardOutput) == 0 && SameFile(status, standardOutput)) {
-    ConsoleFlush();  // what the console wrote comes first
-    file.fd = STDOUT_FILENO;
-    file.ownsFd = false;
-    return true;
-  }
-  if (exists && S_ISDIR(status.st_mode)) {
-    errno = EISDIR;
-    file.error = SystemError();
-    return false;
-  }
-  if (exists && !S_ISREG(status.st_mode)) return OpenDirectly(file, path);
-  if (!FollowLinks(path, file.target, file.error)) return false;
-  if (exists && faccessat(AT_FDCWD, file.target.c_str(), W_OK, AT_EACCESS) != 0) {
-    file.error = SystemError();
-    return false;
-  }
-  return CreateTemporary(file, exists ? &status : nullptr);
-}
-
-void DeleteOutputFile(OutputFile* file) noexcept {
-  FinishStartedWrite(*file);
-  if (file->fd >= 0 && file->ownsFd) close(file->fd);
-  Discard(*file);
-  delete file;
-}
-
-OutputFile* NewOutputFile() { return new OutputFile; }
-
-bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
-  if (file.failed) return false;
+// Writes all of `bytes`; a refusal fails the file.
+Status WriteAll(OutputTarget& file, std::string_view bytes) {
   while (!bytes.empty()) {
     bool direct = CanWriteDirect(file, bytes);
     if (direct && !SetDirect(file, true)) {
@@ -316,8 +273,7 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
         direct ? bytes.size() - bytes.size() % kOutputFileAlignment : bytes.size();
     const ssize_t written = write(file.fd, bytes.data(), count);
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0 && errno == EINVAL &&
-        file.direct) {  // not these bytes: they go through the cache
+    if (written < 0 && errno == EINVAL && file.direct) {  // not these bytes: through the cache
       file.directRefused = true;
       continue;
     }
@@ -326,27 +282,75 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
     file.written += static_cast<std::size_t>(written);
   }
   StartWriteBack(file);
-  return true;
+  return Status::Ok();
 }
 
-bool StartOutputFileWrite(OutputFile& file, std::string_view bytes) {
-  if (!FinishStartedWrite(file)) return false;
-  file.writer = std::thread([&file, bytes] { WriteOutputFile(file, bytes); });
-  return true;
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool CommitOutputFile(OutputFile& file) {
+Status OpenAt(OutputTarget& file) {
+  const std::string& path = file.path;
+  struct stat status;
+  const bool exists = stat(path.c_str(), &status) == 0;
+  struct stat standardOutput;
+  file.target = path;
+  if (exists && fstat(STDOUT_FILENO, &standardOutput) == 0 && SameFile(status, standardOutput)) {
+    ConsoleFlush();  // what the console wrote comes first
+    file.fd = STDOUT_FILENO;
+    file.ownsFd = false;
+    return Status::Ok();
+  }
+  if (exists && S_ISDIR(status.st_mode)) {
+    errno = EISDIR;
+    return Fail(file, SystemError());
+  }
+  if (exists && !S_ISREG(status.st_mode)) return OpenDirectly(file, path);
+  std::string error;
+  if (!FollowLinks(path, file.target, error)) return Fail(file, error);
+  if (exists && faccessat(AT_FDCWD, file.target.c_str(), W_OK, AT_EACCESS) != 0)
+    return Fail(file, SystemError());
+  return CreateTemporary(file, exists ? &status : nullptr);
+}
+
+}  // namespace
+
+OutputTarget::~OutputTarget() {
+  FinishStartedWrite(*this);
+  if (fd >= 0 && ownsFd) close(fd);
+  Discard(*this);
+}
+
+Status OpenOutputTarget(const std::string& path, OutputTarget*& opened) {
+  auto file = std::make_unique<OutputTarget>();
+  file->path = path;
+  Status status = OpenAt(*file);
+  if (status.ok()) opened = file.release();
+  return status;
+}
+
+Status StartOutputTargetWrite(OutputTarget& file, std::string_view bytes) {
   FinishStartedWrite(file);
-  if (file.failed || file.committed) return !file.failed;
+  if (!file.failure.ok() || bytes.empty()) return file.failure;
+  // A failure stays in file.failure, for the next call.
+  file.writer = std::thread(
+      [&file, bytes] { [[maybe_unused]] const Status ignored = WriteAll(file, bytes); });
+  return Status::Ok();
+}
+
+Status CommitOutputTarget(OutputTarget& file) {
+  FinishStartedWrite(file);
+  if (!file.failure.ok() || file.committed) return file.failure;
   if (!file.temporary.empty()) {
-    if (!CommitTemporary(file)) return false;
+    Status committed = CommitTemporary(file);
+    if (!committed.ok()) return committed;
   } else if (file.ownsFd) {
     const int closed = close(file.fd);
     file.fd = -1;
     if (closed != 0) return Fail(file, SystemError());
   }
   file.committed = true;
-  return true;
+  return Status::Ok();
 }
 
-const std::string& OutputFileError(const OutputFile& file) { return file.error; }
+void CloseOutputTarget(OutputTarget* file) noexcept { delete file; }
