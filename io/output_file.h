@@ -1,22 +1,31 @@
 // An output file that takes the place of its path only when it is whole.
 //
-// A path that names a regular file, or nothing yet, is written through a temporary file in the
-// same directory, named ".qtvdbadmin-" and six more characters. CommitOutputFile flushes it to
-// the disk and renames it over the path in one step; until then the path keeps its old
-// content, or stays absent. The new file keeps the old one's permission bits, and its owner
-// and group where the process may set them (as root). A symbolic link is followed: the file it
-// names is replaced and the link stays. An existing regular file that the process may not
-// write is refused, as opening it for writing would be.
+// A path that names a regular file, or nothing yet, is written through a new file in the same
+// directory. CommitOutputFile flushes it to the disk and renames it over the path in one step;
+// until then the path keeps its old content, or stays absent. The new file keeps the old one's
+// permission bits, its owner and group where the process may set them (as root) and, on POSIX,
+// its extended attributes, the ACL among them, where the process may set them. A symbolic link
+// is followed: the file it names is replaced and the link stays. On POSIX a link that lies in a
+// sticky directory that everyone may write (such as /tmp) is followed only when it belongs to
+// the caller or to the directory's owner, as the system's protected_symlinks rule has it. An
+// existing regular file that the process may not write is refused, as opening it for writing
+// would be.
+//
+// The new file is made, renamed and removed relative to the directory it was made in, so a
+// directory renamed meanwhile takes it along. On POSIX, where the file system offers unnamed
+// files (O_TMPFILE), it gets a name only once it is whole and synced: while it is written no
+// name of it exists, and nothing of it outlives the process, even SIGKILL. Elsewhere (and on
+// Windows) it is named ".qtvdbadmin-" and six more characters from its creation on; a signal
+// that ends the process (on POSIX HUP, INT, QUIT, TERM, USR1, USR2, ALRM, VTALRM, PROF, XCPU
+// and PWR, unless the process ignores it; Ctrl-C on Windows) removes it first, then ends the
+// process as it would have. Only SIGKILL or a power loss can leave such a file behind, and
+// where the file system names new files only when whole, only in the instant between naming
+// the whole new file and renaming it over an existing output. Never a damaged output.
 //
 // A path that exists and is not a regular file (a FIFO, a terminal, the null device) cannot
 // be replaced and is written directly. A path that names the same open file as standard
 // output (/dev/stdout, or the file standard output is redirected to) is written through
 // standard output, after everything the console wrote there before.
-//
-// An output that goes without being committed removes its temporary file. So do SIGINT,
-// SIGTERM and SIGHUP (on POSIX; Ctrl-C on Windows) while it is open, unless the process
-// ignores them, before they end the process as they would have. Only SIGKILL or a power loss
-// can leave a temporary file behind, never a damaged output.
 //
 // One output file may be open at a time: the signals know one new file.
 #pragma once
