@@ -487,7 +487,9 @@ Status OpenDirectly(OutputTarget& file, bool followed) {
   return file.fd >= 0 ? Status::Ok() : Fail(file, SystemError());
 }
 
-Status OpenAt(OutputTarget& file) {
+}  // namespace
+
+Status OpenOutputTarget(OutputTarget& file) {
   Destination destination;
   Status found = FindDestination(file, destination);
   if (!found.ok()) return found;
@@ -510,8 +512,6 @@ Status OpenAt(OutputTarget& file) {
   return CreateNewFile(file, exists ? &status : nullptr);
 }
 
-}  // namespace
-
 OutputTarget::~OutputTarget() {
   FinishStartedWrite(*this);
   if (fd >= 0 && ownsFd) close(fd);
@@ -519,12 +519,10 @@ OutputTarget::~OutputTarget() {
   if (directory >= 0) close(directory);
 }
 
-Status OpenOutputTarget(const std::string& path, OutputTarget*& opened) {
-  auto file = std::make_unique<OutputTarget>();
+OutputTarget* NewOutputTarget(const std::string& path) {
+  OutputTarget* const file = new OutputTarget;
   file->path = path;
-  Status status = OpenAt(*file);
-  if (status.ok()) opened = file.release();
-  return status;
+  return file;
 }
 
 Status StartOutputTargetWrite(OutputTarget& file, std::string_view bytes) {

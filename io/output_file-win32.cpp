@@ -131,7 +131,9 @@ Status CommitTemporary(OutputTarget& file) {
   return Status::Ok();
 }
 
-Status OpenAt(OutputTarget& file) {
+}  // namespace
+
+Status OpenOutputTarget(OutputTarget& file) {
   const std::wstring path = Wide(file.path);
   file.target = path;
   const Probe probe{CreateFileW(path.c_str(), 0,
@@ -162,14 +164,10 @@ Status OpenAt(OutputTarget& file) {
   return CreateTemporary(file);
 }
 
-}  // namespace
-
-Status OpenOutputTarget(const std::string& path, OutputTarget*& opened) {
-  auto file = std::make_unique<OutputTarget>();
+OutputTarget* NewOutputTarget(const std::string& path) {
+  OutputTarget* const file = new OutputTarget;
   file->path = path;
-  Status status = OpenAt(*file);
-  if (status.ok()) opened = file.release();
-  return status;
+  return file;
 }
 
 void CloseOutputTarget(OutputTarget* file) noexcept {

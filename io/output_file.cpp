@@ -92,10 +92,9 @@ Status UnwritableOutput(const std::string& path, std::string_view reason) {
 
 Status OpenOutputFile(const std::string& path, OutputFilePtr& file) {
   if (gOutputOpen) return UnwritableOutput(path, "another output file is open");
-  OutputTarget* opened = nullptr;
-  Status status = OpenOutputTarget(path, opened);
+  std::unique_ptr<OutputTarget, TargetCloser> target(NewOutputTarget(path));  // until the file
+  Status status = OpenOutputTarget(*target);                                  // holds it
   if (!status.ok()) return status;
-  std::unique_ptr<OutputTarget, TargetCloser> target(opened);  // until the file holds it
   file.reset(new OutputFile(*target));
   target.release();
   gOutputOpen = true;

@@ -17,8 +17,11 @@ constexpr std::size_t kOutputFileAlignment = 4096;
 // The platform's state of one open output: the new file beside the path, or the path itself.
 struct OutputTarget;
 
-// Opens `path` as OpenOutputFile says, into `target`.
-Status OpenOutputTarget(const std::string& path, OutputTarget*& target);
+// A new target for `path`, not yet open.
+OutputTarget* NewOutputTarget(const std::string& path);
+
+// Opens the target's path as OpenOutputFile says. On a failure the target is closed unopened.
+Status OpenOutputTarget(OutputTarget& target);
 
 // Hands `bytes` to the target. May return before they are written (on POSIX a thread writes
 // them): they must stay as they are until the next call on `target`. A refusal is returned by
