@@ -127,9 +127,14 @@ Status Fail(OutputTarget& file, const std::string& reason) {
 // it ends with a slash, so that it names the directory itself).
 void SplitPath(const std::string& path, std::string& directory, std::string& name) {
   const std::size_t slash = path.rfind('/');
-  directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (name.empty()) name = ".";
+  if (slash == std::string::npos) {
+    directory.assign(1, '.');
+    name = path;
+  } else {
+    directory = path.substr(0, std::max<std::size_t>(slash, 1));  // "/" for "/name"
+    name = path.substr(slash + 1);
+  }
+  if (name.empty()) name.assign(1, '.');
 }
 
 // The system's protected_symlinks rule: in a sticky directory that everyone may write, a link
