@@ -11,9 +11,9 @@
 // existing regular file that the process may not write is refused, as opening it for writing
 // would be.
 //
-// The new file is made, renamed and removed relative to the directory it was made in, so a
-// directory renamed meanwhile takes it along. On POSIX, where the file system offers unnamed
-// files (O_TMPFILE), it gets a name only once it is whole and synced: while it is written no
+// On POSIX the new file is made, renamed and removed relative to the directory it was made in,
+// so a directory renamed meanwhile takes it along; where the file system offers unnamed files
+// (O_TMPFILE), it gets a name only once it is whole and synced: while it is written no
 // name of it exists, and nothing of it outlives the process, even SIGKILL. Elsewhere (and on
 // Windows) it is named ".qtvdbadmin-" and six more characters from its creation on; a signal
 // that ends the process (on POSIX HUP, INT, QUIT, TERM, USR1, USR2, ALRM, VTALRM, PROF, XCPU
