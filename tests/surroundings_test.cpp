@@ -193,6 +193,16 @@ ProgramRun RunStopped(const Files& files, const std::string& connection, bool na
   return run;
 }
 
+// Every table's rows are named by their label, in the test's name and in its messages.
+template <typename Row>
+requires requires(const Row& row) { row.label; }
+void PrintTo(const Row& row, std::ostream* out) { *out << row.label; }
+
+template <typename Row>
+std::string LabelOf(const testing::TestParamInfo<Row>& info) {
+  return info.param.label;
+}
+
 // ---- Refusals: the run fails, says why, and the files stay as they were ----
 
 struct Refusal {
@@ -202,8 +212,6 @@ struct Refusal {
   std::function<std::string(const Files&)> reason;  // the line on standard error
   bool needsRoot = false;                           // to act as other users
 };
-
-void PrintTo(const Refusal& row, std::ostream* out) { *out << row.label; }
 
 class Refusals : public testing::TestWithParam<Refusal> {};
 
@@ -325,10 +333,7 @@ const Refusal kRefusals[] = {
      kWriteError, PlantedLinkReason, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Job, Refusals, testing::ValuesIn(kRefusals),
-                         [](const testing::TestParamInfo<Refusal>& info) {
-                           return info.param.label;
-                         });
+INSTANTIATE_TEST_SUITE_P(Job, Refusals, testing::ValuesIn(kRefusals), LabelOf<Refusal>);
 
 // Links that the rule lets through are followed: the caller's own, the shared directory's
 // owner's, and any link in a directory that is not sticky.
@@ -370,8 +375,6 @@ struct Interruption {
   int signal;  // 0: the output's directory is renamed instead
   bool named;  // run where no file system offers unnamed files
 };
-
-void PrintTo(const Interruption& row, std::ostream* out) { *out << row.label; }
 
 class Interruptions : public testing::TestWithParam<Interruption> {};
 
@@ -428,9 +431,7 @@ const Interruption kInterruptions[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Job, Interruptions, testing::ValuesIn(kInterruptions),
-                         [](const testing::TestParamInfo<Interruption>& info) {
-                           return info.param.label;
-                         });
+                         LabelOf<Interruption>);
 
 // ---- Standard output and pipes that no one reads ----
 
@@ -440,8 +441,6 @@ struct LostReader {
   std::string out;                                  // "<count>": the count line and then
   std::function<std::string(const Files&)> reason;  // the line on standard error, if any
 };
-
-void PrintTo(const LostReader& row, std::ostream* out) { *out << row.label; }
 
 class LostReaders : public testing::TestWithParam<LostReader> {};
 
@@ -491,10 +490,7 @@ const LostReader kLostReaders[] = {
      [](const Files& f) { return "cannot write '" + f.output + "': Broken pipe"; }},
 };
 
-INSTANTIATE_TEST_SUITE_P(Job, LostReaders, testing::ValuesIn(kLostReaders),
-                         [](const testing::TestParamInfo<LostReader>& info) {
-                           return info.param.label;
-                         });
+INSTANTIATE_TEST_SUITE_P(Job, LostReaders, testing::ValuesIn(kLostReaders), LabelOf<LostReader>);
 
 // ---- The replaced output keeps its ACL and extended attributes ----
 
@@ -519,8 +515,6 @@ struct Attributes {
   std::string directoryDefault;    // setfacl -d -m of the output's directory; empty: none
   bool needsRoot = false;          // trusted.* attributes are root's
 };
-
-void PrintTo(const Attributes& row, std::ostream* out) { *out << row.label; }
 
 class AttributesKept : public testing::TestWithParam<Attributes> {};
 
@@ -566,9 +560,6 @@ const Attributes kAttributes[] = {
     {"NoAclWhereTheOldOutputHadNone", false, "", {}, "u:daemon:rwx"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Job, AttributesKept, testing::ValuesIn(kAttributes),
-                         [](const testing::TestParamInfo<Attributes>& info) {
-                           return info.param.label;
-                         });
+INSTANTIATE_TEST_SUITE_P(Job, AttributesKept, testing::ValuesIn(kAttributes), LabelOf<Attributes>);
 
 }  // namespace
