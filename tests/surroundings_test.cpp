@@ -317,6 +317,16 @@ const Refusal kRefusals[] = {
        return RunJob(f, c);
      },
      kWriteError, PlantedLinkReason, true},
+    // Written directly, a device or FIFO that such a link names was written to as well (a disk
+    // device would have taken the script).
+    {"RootAndALinkToADevicePlantedInASharedDirectory",
+     [](Files& f, const std::string& c) {
+       f.output = (SharedDirectory(f) / "out.sql").string();
+       PlantLink("nobody", "/dev/full", f.output);
+       WriteFile(f.input, Script(50));
+       return RunJob(f, c);
+     },
+     kWriteError, PlantedLinkReason, true},
     // The same rule binds every caller: daemon's link would replace nobody's own file.
     {"UnprivilegedAndALinkAnotherUserPlantedInASharedDirectory",
      [](Files& f, const std::string& c) {
