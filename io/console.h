@@ -9,11 +9,13 @@
 
 #include <string_view>
 
-// Makes sure standard input, output and error are open (on the null device where they were
-// closed), so that no file or connection the program opens later takes their place and
-// receives console text. On POSIX it also has a write past the file-size limit (ulimit -f)
-// fail like any other write instead of ending the process with SIGXFSZ. Called once, first
-// thing.
+// Makes sure standard input, output and error are open, so that no file or connection the
+// program opens later takes their place and receives console text. On POSIX one that was closed
+// is opened on the null device for reading only: a write to it still fails, as a write to a
+// closed stream does, and a run whose text cannot reach standard output fails. On POSIX it
+// also has a write past the file-size limit (ulimit -f) or to a pipe that no one reads fail
+// like any other write instead of ending the process with SIGXFSZ or SIGPIPE. Called once,
+// first thing.
 void PrepareStandardStreams();
 
 // Writes narrow text as it is.

@@ -1,5 +1,6 @@
 // Input files on POSIX systems: mapped read-only, so that the scan reads the system's cached
 // pages of the file in place; read() into memory of the heap where a mapping is not possible.
+// Whether the file changed meanwhile is told by its state (input_file.cpp), not by the mapping.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 
 #include "io/input_file.h"
+#include "io/input_file_platform.h"
 
 namespace {
 
@@ -23,12 +25,12 @@ struct Descriptor {
 };
 
 // The one mapped input file that the SIGBUS handler knows: a page of it that the file no longer
-// has (it was truncated meanwhile) is replaced with a page of zeros, and the input is marked
-// changed. Set before the handler is installed and cleared after it is removed.
+// has (it was truncated meanwhile) is replaced with a page of zeros, so that the scan reads on
+// and the file's changed state refuses the text afterwards. Set before the handler is installed
+// and cleared after it is removed.
 std::atomic<const char*> gMappedStart{nullptr};
 std::atomic<std::size_t> gMappedSize{0};
 std::size_t gPageSize = 0;
-volatile sig_atomic_t gMappedChanged = 0;
 struct sigaction gPreviousBusAction;
 
 extern "C" void ZeroMissingPage(int, siginfo_t* info, void*) {
@@ -38,7 +40,6 @@ extern "C" void ZeroMissingPage(int, siginfo_t* info, void*) {
     void* const page = const_cast<char*>(start) + (at - start) / gPageSize * gPageSize;
     if (mmap(page, gPageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
         MAP_FAILED) {
-      gMappedChanged = 1;
       return;  // the read is made again, and finds zeros
     }
   }
@@ -53,7 +54,6 @@ const char* MapFile(int fd, std::size_t size) {
   void* const start = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
   if (start == MAP_FAILED) return nullptr;
   gPageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  gMappedChanged = 0;
   gMappedSize = size;
   gMappedStart = static_cast<const char*>(start);
   struct sigaction action {};
@@ -66,8 +66,23 @@ const char* MapFile(int fd, std::size_t size) {
 
 // Why the input at `path` cannot be read: `reason`, or the system's words for errno.
 Status Unreadable(const std::string& path, const char* reason = nullptr) {
-  return Status::Error(Status::Code::kReadError,
-                       "cannot read '" + path + "': " + (reason ? reason : std::strerror(errno)));
+  return UnreadableInput(path, reason ? reason : std::strerror(errno));
+}
+
+InputFileState StateOf(const struct stat& status) {
+  const auto nanoseconds = [](const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+  };
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+          static_cast<std::uint64_t>(status.st_size), nanoseconds(status.st_mtim),
+          nanoseconds(status.st_ctim)};
+}
+
+// Whether `status` is that of the file standard input reads.
+bool IsStandardInput(const struct stat& status) {
+  struct stat input;
+  return fstat(STDIN_FILENO, &input) == 0 && input.st_dev == status.st_dev &&
+         input.st_ino == status.st_ino;
 }
 
 Status ReadIntoMemory(int fd, const std::string& path, InputFile& file) {
@@ -96,11 +111,17 @@ void InputMemoryDeleter::operator()(const char* bytes) const noexcept {
 }
 
 Status ReadInputFile(const std::string& path, InputFile& file) {
-  const Descriptor in{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  // Without O_NONBLOCK a FIFO that no one writes would keep the open waiting for ever; for a
+  // regular file the flag changes nothing.
+  const Descriptor in{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
   struct stat status;
   if (in.fd < 0 || fstat(in.fd, &status) != 0) return Unreadable(path);
   if (S_ISDIR(status.st_mode)) return Unreadable(path, std::strerror(EISDIR));
   if (!S_ISREG(status.st_mode)) return Unreadable(path, "not a regular file");
+  // Read from its start, the file standard input reads would give its connection line too.
+  if (IsStandardInput(status)) return Unreadable(path, "it is the file standard input reads");
+  file.path = path;
+  file.opened = StateOf(status);
   file.size = static_cast<std::size_t>(status.st_size);
   if (file.size == 0) return Status::Ok();
   if (const char* const mapped = MapFile(in.fd, file.size)) {
@@ -110,6 +131,9 @@ Status ReadInputFile(const std::string& path, InputFile& file) {
   return ReadIntoMemory(in.fd, path, file);
 }
 
-bool InputFileChanged(const InputFile& file) {
-  return file.bytes != nullptr && file.bytes.get() == gMappedStart.load() && gMappedChanged != 0;
+bool InputFileStateAt(const std::string& path, InputFileState& state) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return false;
+  state = StateOf(status);
+  return true;
 }

@@ -4,21 +4,21 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "io/console.h"
-#include "io/output_file.h"
 #include "io/output_file_platform.h"
 
-struct OutputFile {
+struct OutputTarget {
+  std::string path;  // as the caller named it
   HANDLE handle = INVALID_HANDLE_VALUE;
   bool ownsHandle = true;  // false when the handle is standard output's
   std::wstring target;     // the file a temporary one replaces
   std::wstring temporary;  // empty when the path is written directly
   DWORD keptAttributes = 0;
-  bool failed = false;
+  Status failure;  // the first failed step; the file cannot be committed after it
   bool committed = false;
-  std::string error;
 };
 
 namespace {
@@ -77,7 +77,12 @@ std::wstring FinalPath(HANDLE handle, const std::wstring& path) {
   return name;
 }
 
-bool CreateTemporary(OutputFile& file) {
+Status Fail(OutputTarget& file, const std::string& reason) {
+  file.failure = UnwritableOutput(file.path, reason);
+  return file.failure;
+}
+
+Status CreateTemporary(OutputTarget& file) {
   const std::wstring directory = DirectoryOf(file.target);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
@@ -96,29 +101,22 @@ bool CreateTemporary(OutputFile& file) {
       gTemporaryPath[name.size()] = L'\0';
       InterlockedExchange(&gTemporaryArmed, 1);
       SetConsoleCtrlHandler(RemoveTemporaryOnBreak, TRUE);
-      return true;
+      return Status::Ok();
     }
     if (GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  file.error = SystemError("cannot create a file beside the output");
-  return false;
+  return Fail(file, SystemError("cannot create a file beside the output"));
 }
 
 // Removes the temporary file unless it was renamed or Ctrl-C removed it.
-void Discard(OutputFile& file) {
+void Discard(OutputTarget& file) {
   if (file.temporary.empty()) return;
   if (InterlockedExchange(&gTemporaryArmed, 0) != 0) DeleteFileW(file.temporary.c_str());
   SetConsoleCtrlHandler(RemoveTemporaryOnBreak, FALSE);
   file.temporary.clear();
 }
 
-bool Fail(OutputFile& file, std::string error) {
-  file.failed = true;
-  file.error = std::move(error);
-  return false;
-}
-
-bool CommitTemporary(OutputFile& file) {
+Status CommitTemporary(OutputTarget& file) {
   if (!FlushFileBuffers(file.handle)) return Fail(file, SystemError("cannot flush the new file"));
   CloseHandle(file.handle);
   file.handle = INVALID_HANDLE_VALUE;
@@ -130,13 +128,13 @@ bool CommitTemporary(OutputFile& file) {
     return Fail(file, SystemError("cannot replace the output"));
   }
   Discard(file);
-  return true;
+  return Status::Ok();
 }
 
 }  // namespace
 
-bool OpenOutputFileAt(OutputFile& file, const std::string& narrowPath) {
-  const std::wstring path = Wide(narrowPath);
+Status OpenOutputTarget(OutputTarget& file) {
+  const std::wstring path = Wide(file.path);
   file.target = path;
   const Probe probe{CreateFileW(path.c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -146,39 +144,41 @@ bool OpenOutputFileAt(OutputFile& file, const std::string& narrowPath) {
     ConsoleFlush();  // what the console wrote comes first
     file.handle = GetStdHandle(STD_OUTPUT_HANDLE);
     file.ownsHandle = false;
-    return true;
+    return Status::Ok();
   }
   if (GetFileType(probe.handle) != FILE_TYPE_DISK) {  // a device or a pipe: written directly
     file.handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file.handle == INVALID_HANDLE_VALUE) file.error = SystemError("cannot open the output");
-    return file.handle != INVALID_HANDLE_VALUE;
+    if (file.handle == INVALID_HANDLE_VALUE)
+      return Fail(file, SystemError("cannot open the output"));
+    return Status::Ok();
   }
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    file.error = "the output is a directory";
-    return false;
-  }
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    file.error = "the output is read-only";
-    return false;
-  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return Fail(file, "the output is a directory");
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return Fail(file, "the output is read-only");
   file.target = FinalPath(probe.handle, path);
   file.keptAttributes = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
   return CreateTemporary(file);
 }
 
-void DeleteOutputFile(OutputFile* file) noexcept {
+OutputTarget* NewOutputTarget(const std::string& path) {
+  OutputTarget* const file = new OutputTarget;
+  file->path = path;
+  return file;
+}
+
+void CloseOutputTarget(OutputTarget* file) noexcept {
   if (file->handle != INVALID_HANDLE_VALUE && file->ownsHandle) CloseHandle(file->handle);
   Discard(*file);
   delete file;
 }
 
-OutputFile* NewOutputFile() { return new OutputFile; }
-
-bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
-  if (file.failed) return false;
+// Writes all of `bytes` before it returns.
+Status StartOutputTargetWrite(OutputTarget& file, std::string_view bytes) {
+  if (!file.failure.ok()) return file.failure;
   while (!bytes.empty()) {
     const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
     DWORD written = 0;
@@ -187,23 +187,18 @@ bool WriteOutputFile(OutputFile& file, std::string_view bytes) {
     }
     bytes.remove_prefix(written);
   }
-  return true;
+  return Status::Ok();
 }
 
-bool StartOutputFileWrite(OutputFile& file, std::string_view bytes) {
-  return WriteOutputFile(file, bytes);
-}
-
-bool CommitOutputFile(OutputFile& file) {
-  if (file.failed || file.committed) return !file.failed;
+Status CommitOutputTarget(OutputTarget& file) {
+  if (!file.failure.ok() || file.committed) return file.failure;
   if (!file.temporary.empty()) {
-    if (!CommitTemporary(file)) return false;
+    Status committed = CommitTemporary(file);
+    if (!committed.ok()) return committed;
   } else if (file.ownsHandle) {
     CloseHandle(file.handle);
     file.handle = INVALID_HANDLE_VALUE;
   }
   file.committed = true;
-  return true;
+  return Status::Ok();
 }
-
-const std::string& OutputFileError(const OutputFile& file) { return file.error; }

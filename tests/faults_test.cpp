@@ -608,21 +608,11 @@ bool Ended(int pid) {
          info.si_pid == pid;
 }
 
-// The size of a temporary file of the program in `directory`; -1 while there is none.
-std::intmax_t TemporarySize(const fs::path& directory) {
-  for (const std::string& name : TemporaryFiles(directory)) {
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(directory / name, error);
-    if (!error) return static_cast<std::intmax_t>(size);
-  }
-  return -1;
-}
-
-// Sends `signal` to `pid` once a temporary file in `directory` holds at least `bytes` bytes.
+// Sends `signal` to `pid` once its new file in `directory` holds at least `bytes` bytes.
 // False when the process ended first.
 bool SignalWhenWritten(int pid, const fs::path& directory, std::intmax_t bytes, int signal) {
   while (!Ended(pid)) {
-    if (TemporarySize(directory) >= bytes) return kill(pid, signal) == 0;
+    if (NewOutputFileSize(pid, directory) >= bytes) return kill(pid, signal) == 0;
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   return false;

@@ -1,12 +1,12 @@
-// The output file on its own: what the path holds after a commit, after none, and which paths
-// it refuses. The end-to-end cases (full disks, signals, links, modes, FIFOs, standard output)
-// are in faults_test.cpp.
+// The output file on its own: what the path holds after a commit, after none, which paths it
+// refuses and how a failed write is reported. The end-to-end cases (full disks, signals, links,
+// modes, FIFOs, standard output) are in faults_test.cpp and surroundings_test.cpp, the POSIX
+// ones in output_file-posix_test.cpp.
 #include "io/output_file.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,6 +30,13 @@ std::vector<std::string> Names(const fs::path& directory) {
   return names;
 }
 
+OutputFilePtr Open(const fs::path& path) {
+  OutputFilePtr file;
+  const Status status = OpenOutputFile(path.string(), file);
+  EXPECT_TRUE(status.ok()) << status.message();
+  return file;
+}
+
 struct Case {
   std::string label;
   bool oldFileExists;
@@ -47,21 +54,19 @@ TEST_P(Writing, TheOutputIsOldOrWhole) {
   const fs::path path = dir / "out.sql";
   if (c.oldFileExists) WriteFile(path, kOld);
   {
-    std::string error;
-    const OutputFilePtr file = OpenOutputFile(path.string(), error);
-    ASSERT_TRUE(file) << error;
-    ASSERT_TRUE(WriteOutputFile(*file, std::string_view(kNew).substr(0, 4)));
+    const OutputFilePtr file = Open(path);
+    ASSERT_TRUE(file);
+    OutputFileStream(*file) << kNew.substr(0, 4) << std::flush;
     // Until the commit the path holds what it held.
     if (c.oldFileExists) {
       EXPECT_EQ(ReadFile(path), kOld);
     } else {
       EXPECT_FALSE(fs::exists(path));
     }
-    // A started write is waited for by the commit, and by the file going without one.
-    ASSERT_TRUE(StartOutputFileWrite(*file, std::string_view(kNew).substr(4)));
+    OutputFileStream(*file) << kNew.substr(4);
     if (c.commit) {
-      EXPECT_TRUE(CommitOutputFile(*file)) << OutputFileError(*file);
-      EXPECT_EQ(OutputFileError(*file), "");
+      const Status committed = CommitOutputFile(*file);
+      EXPECT_TRUE(committed.ok()) << committed.message();
     }
   }
   if (c.after) {
@@ -69,7 +74,7 @@ TEST_P(Writing, TheOutputIsOldOrWhole) {
   } else {
     EXPECT_FALSE(fs::exists(path));
   }
-  // No temporary file is left, committed or not.
+  // No other file is left, committed or not.
   EXPECT_EQ(Names(dir.path()),
             c.after ? std::vector<std::string>{"out.sql"} : std::vector<std::string>{});
 }
@@ -84,92 +89,73 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(OutputFile, Writing, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.label; });
 
-// Paths that cannot take an output are refused at once, with a reason, creating nothing.
+// Paths that cannot take an output are refused at once, with the path and a reason, creating
+// nothing.
 TEST(OutputFile, RefusesPathsThatCannotTakeIt) {
   const ScratchDir dir;
   fs::create_directory(dir / "directory");
-  const struct {
-    std::string label;
-    fs::path path;
-  } refused[] = {
-      {"a directory", dir / "directory"},
-      {"in a missing directory", dir / "missing" / "out.sql"},
-  };
-  for (const auto& r : refused) {
-    std::string error;
-    EXPECT_FALSE(OpenOutputFile(r.path.string(), error)) << r.label;
-    EXPECT_NE(error, "") << r.label;
+  const fs::path refused[] = {dir / "directory", dir / "missing" / "out.sql"};
+  for (const fs::path& path : refused) {
+    OutputFilePtr file;
+    const Status status = OpenOutputFile(path.string(), file);
+    EXPECT_FALSE(file) << path;
+    EXPECT_EQ(status.code(), Status::Code::kWriteError) << path;
+    EXPECT_TRUE(status.message().starts_with("cannot write '" + path.string() + "': "))
+        << status.message();
   }
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"directory"});
   EXPECT_EQ(Names(dir / "directory"), std::vector<std::string>{});
 }
 
-// Aligned whole blocks may go past the system's cache and the rest through it; mixed in any
-// order, at aligned offsets and not, they make the file byte for byte.
-TEST(OutputFile, AlignedBlocksAndOtherBytesMakeTheWholeFile) {
+// The stream is written in large aligned pieces, past the system's cache where it can be, and
+// the rest through it; pieces of any size, across several of those pieces, make the file byte
+// for byte.
+TEST(OutputFile, PiecesOfAnySizeMakeTheWholeFile) {
   const ScratchDir dir;
   const fs::path path = dir / "out.sql";
-  constexpr std::size_t kBlock = kOutputFileAlignment;
-  std::vector<char> storage(6 * kBlock);
-  char* const aligned =
-      storage.data() +
-      (kBlock - reinterpret_cast<std::uintptr_t>(storage.data()) % kBlock) % kBlock;
-  for (std::size_t i = 0; i < 5 * kBlock; ++i) aligned[i] = static_cast<char>('a' + i % 23);
-  const std::string_view bytes(aligned, 5 * kBlock);
-  const std::string_view pieces[] = {
-      bytes.substr(0, 2 * kBlock),             // whole blocks at offset 0
-      bytes.substr(2 * kBlock, kBlock + 100),  // a block and a tail
-      bytes.substr(3 * kBlock + 100, 7),       // at an offset within a block
-      bytes.substr(3 * kBlock + 107, kBlock),  // a block's length, not aligned
-      bytes.substr(4 * kBlock + 107),          // the rest
-  };
-  std::string error;
-  const OutputFilePtr file = OpenOutputFile(path.string(), error);
-  ASSERT_TRUE(file) << error;
-  for (std::string_view piece : pieces)
-    ASSERT_TRUE(StartOutputFileWrite(*file, piece)) << OutputFileError(*file);
-  ASSERT_TRUE(CommitOutputFile(*file)) << OutputFileError(*file);
-  EXPECT_EQ(ReadFile(path), bytes);
+  std::string bytes;
+  for (std::size_t i = 0; bytes.size() < (std::size_t{9} << 20) + 777; ++i)
+    bytes += static_cast<char>('a' + i % 23);
+  const OutputFilePtr file = Open(path);
+  ASSERT_TRUE(file);
+  const std::size_t sizes[] = {1, 4095, 4096, 4097, (std::size_t{1} << 20) + 3, 3 << 20};
+  for (std::size_t at = 0, i = 0; at < bytes.size(); ++i) {
+    const std::size_t size = std::min(sizes[i % std::size(sizes)], bytes.size() - at);
+    OutputFileStream(*file).write(bytes.data() + at, static_cast<std::streamsize>(size));
+    at += size;
+  }
+  ASSERT_TRUE(CommitOutputFile(*file).ok());
+  EXPECT_TRUE(ReadFile(path) == bytes);
 }
 
-// The signal cleanup knows one temporary file; a second output waits for the first to go.
+// The signal cleanup knows one new file; a second output waits for the first to go.
 TEST(OutputFile, OneAtATime) {
   const ScratchDir dir;
-  std::string error;
-  OutputFilePtr first = OpenOutputFile((dir / "first.sql").string(), error);
-  ASSERT_TRUE(first) << error;
-  EXPECT_FALSE(OpenOutputFile((dir / "second.sql").string(), error));
-  EXPECT_EQ(error, "another output file is open");
+  OutputFilePtr first = Open(dir / "first.sql");
+  ASSERT_TRUE(first);
+  OutputFilePtr second;
+  const std::string path = (dir / "second.sql").string();
+  EXPECT_EQ(OpenOutputFile(path, second).message(),
+            "cannot write '" + path + "': another output file is open");
+  EXPECT_FALSE(second);
   first.reset();
-  EXPECT_TRUE(OpenOutputFile((dir / "second.sql").string(), error)) << error;
+  EXPECT_TRUE(Open(path));
 }
 
-// A failed write fails the file for good: nothing after it is written and there is no commit.
-TEST(OutputFile, AFailedWriteCannotBeCommitted) {
+// A refused write fails the stream, at once or a piece later, and the commit says why: whether
+// the refusal came while the stream was written or only when its rest was written at the
+// commit.
+TEST(OutputFile, AFailedWriteFailsTheStreamAndTheCommitSaysWhy) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here to fail a write";
-  std::string error;
-  const OutputFilePtr file = OpenOutputFile("/dev/full", error);
-  ASSERT_TRUE(file) << error;
-  EXPECT_FALSE(WriteOutputFile(*file, kNew));
-  EXPECT_NE(OutputFileError(*file), "");
-  EXPECT_FALSE(WriteOutputFile(*file, kNew));
-  EXPECT_FALSE(StartOutputFileWrite(*file, kNew));
-  EXPECT_FALSE(CommitOutputFile(*file));
-}
-
-// A started write that is refused shows at the next call on the file, or at the commit.
-TEST(OutputFile, AFailedStartedWriteShowsLater) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here to fail a write";
-  for (const bool commitNext : {false, true}) {
-    std::string error;
-    const OutputFilePtr file = OpenOutputFile("/dev/full", error);
-    ASSERT_TRUE(file) << error;
-    StartOutputFileWrite(*file, kNew);  // may fail at once where writes are not started apart
-    if (!commitNext) {
-      EXPECT_FALSE(StartOutputFileWrite(*file, kNew));
-    }
-    EXPECT_FALSE(CommitOutputFile(*file));
-    EXPECT_NE(OutputFileError(*file), "");
+  for (const std::size_t size : {std::size_t{10}, std::size_t{20} << 20}) {
+    const OutputFilePtr file = Open("/dev/full");
+    ASSERT_TRUE(file);
+    std::ostream& out = OutputFileStream(*file);
+    out << std::string(size, 'x');
+    EXPECT_EQ(out.fail(), size > 10) << size;
+    const Status committed = CommitOutputFile(*file);
+    EXPECT_EQ(committed.code(), Status::Code::kWriteError) << size;
+    EXPECT_EQ(committed.message(), "cannot write '/dev/full': No space left on device") << size;
   }
 }
 

@@ -43,11 +43,11 @@ TEST(TransformScript, SaysWhichInputIsUnusable) {
   EXPECT_NE(unreadable.message().find("'" + missing + "'"), std::string::npos)
       << unreadable.message();
 
-  WriteFile(dir / "plain.sql", "select 1\ngo\n");
-  const Status noProcedures = Transform((dir / "plain.sql").string(), {"a"}, out);
+  const std::string plain = (dir / "plain.sql").string();
+  WriteFile(plain, "select 1\ngo\n");
+  const Status noProcedures = Transform(plain, {"a"}, out);
   EXPECT_EQ(noProcedures.code(), Status::Code::kNotFound);
-  EXPECT_EQ(noProcedures.message(),
-            "'" + (dir / "plain.sql").string() + "' holds no \"create procedure \"");
+  EXPECT_EQ(noProcedures.message(), "'" + plain + "' holds no \"create procedure \"");
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 

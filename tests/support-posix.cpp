@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,4 +109,21 @@ ProgramRun RunCommandWhile(const std::vector<std::string>& command, const std::s
   if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   return run;
+}
+
+std::intmax_t NewOutputFileSize(int pid, const std::filesystem::path& directory) {
+  const std::string prefix = directory.string() + "/";
+  std::error_code error;
+  for (const auto& entry :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    std::error_code unreadable;
+    const std::string target = std::filesystem::read_symlink(entry.path(), unreadable).string();
+    if (!target.starts_with(prefix)) continue;
+    // An unnamed file shows as "#<inode> (deleted)".
+    const std::string name = target.substr(prefix.size());
+    if (!name.starts_with(".qtvdbadmin-") && !name.starts_with("#")) continue;
+    struct stat status;
+    if (stat(entry.path().c_str(), &status) == 0) return status.st_size;
+  }
+  return -1;
 }

@@ -2,6 +2,7 @@
 // the real program run as a child process.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <streambuf>
@@ -94,6 +95,10 @@ ProgramRun RunCommand(const std::vector<std::string>& command, const std::string
 // id stays the child's (a signal sent to it after it has ended reaches no other process).
 ProgramRun RunCommandWhile(const std::vector<std::string>& command, const std::string& input,
                            const std::function<void(int pid)>& meanwhile);
+
+// POSIX only. The size of the new file that the running program `pid` writes in `directory`,
+// named (".qtvdbadmin-...") or unnamed (O_TMPFILE); -1 while it has none open.
+std::intmax_t NewOutputFileSize(int pid, const std::filesystem::path& directory);
 
 // Runs the built qtvdbadmin with `arguments`.
 ProgramRun RunProgram(const std::vector<std::string>& arguments, const std::string& input = "");
