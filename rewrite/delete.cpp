@@ -1,5 +1,6 @@
 #include "rewrite/delete.h"
 
+#include "rewrite/lexical.h"
 #include "rewrite/tsql.h"
 
 namespace {
@@ -16,23 +17,25 @@ bool WriteWithMarker(ScriptCursor& cursor, std::size_t count, std::string_view m
   return WriteAndAdvance(cursor, count) && WriteAddedText(cursor.out, marker);
 }
 
-// Length of the IF statement that the test at the start of `fromTest` opens, when the rewrite
-// can enclose it: it ends inside `fromTest` (which ends at the procedure's GO line), raises
-// 20598 and closes as one block comment. kNotFound otherwise (peer-to-peer procedures, for
-// one, test the row count without raising 20598).
-std::size_t CommentedLength(std::string_view fromTest) {
-  const IfStatement statement = ReadIfStatement(fromTest);
+// Length of the IF statement that the test at `test` opens, when the rewrite can enclose it: it
+// ends before the procedure's GO line, raises 20598 (in code) and closes as one block comment.
+// kNotFound otherwise (peer-to-peer procedures, for one, test the row count without raising
+// 20598).
+std::size_t CommentedLength(ProcedureWords& words, std::string_view procedure, std::size_t test) {
+  const IfStatement statement = ReadIfStatement(procedure.substr(test));
   if (statement.end == kNotFound || !statement.closable) return kNotFound;
-  if (FindText(fromTest.substr(0, statement.end), kErrorNumber) == kNotFound) return kNotFound;
+  if (words.Find(kErrorNumber, test, test + statement.end) == kNotFound) return kNotFound;
   return statement.end;
 }
 
 }  // namespace
 
 ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFrame& frame) {
-  const std::size_t test = FindBefore(cursor.rest, kRowcountTest, frame.goPos);
+  const std::string_view procedure = cursor.rest.substr(0, frame.goPos);
+  ProcedureWords words(procedure);
+  const std::size_t test = words.Find(kRowcountTest);
   if (test == kNotFound) return CopyThroughGo(cursor, frame.goPos);
-  const std::size_t length = CommentedLength(cursor.rest.substr(test, frame.goPos - test));
+  const std::size_t length = CommentedLength(words, procedure, test);
   if (length == kNotFound) return CopyThroughGo(cursor, frame.goPos);
   if (!WriteFraming(cursor, frame) || !WriteWithMarker(cursor, test, kOpeningMarker) ||
       !WriteWithMarker(cursor, length, kClosingText)) {

@@ -4,7 +4,8 @@
 // older SQL Server versions generate) keeps its head up to that test and its second block:
 // the text from the first "begin" after the first update's "@@rowcount" up to its GO line.
 // Any other update procedure is copied up to its GO line. Both are written after their
-// framing (see WriteFraming).
+// framing (see WriteFraming). The landmarks are words that stand in code (lexical.h's
+// ProcedureWords): a column BeginBalance or a comment holding "update" is none.
 #pragma once
 
 #include "rewrite/cursor.h"
