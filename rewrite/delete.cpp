@@ -19,13 +19,21 @@ bool WriteWithMarker(ScriptCursor& cursor, std::size_t count, std::string_view m
 
 // Length of the IF statement that the test at `test` opens, when the rewrite can enclose it: it
 // ends before the procedure's GO line, raises 20598 (in code) and closes as one block comment.
-// kNotFound otherwise (peer-to-peer procedures, for one, test the row count without raising
-// 20598).
-std::size_t CommentedLength(ProcedureWords& words, std::string_view procedure, std::size_t test) {
+// Otherwise kNotFound, and `whyNot` says which of these fails (peer-to-peer procedures, for
+// one, test the row count without raising 20598).
+std::size_t CommentedLength(ProcedureWords& words, std::string_view procedure, std::size_t test,
+                            std::string_view& whyNot) {
   const IfStatement statement = ReadIfStatement(procedure.substr(test));
-  if (statement.end == kNotFound || !statement.closable) return kNotFound;
-  if (words.Find(kErrorNumber, test, test + statement.end) == kNotFound) return kNotFound;
-  return statement.end;
+  if (statement.end == kNotFound) {
+    whyNot = "its row-count test does not end before its go line";
+  } else if (!statement.closable) {
+    whyNot = "its row-count test cannot be enclosed in a comment";
+  } else if (words.Find(kErrorNumber, test, test + statement.end) == kNotFound) {
+    whyNot = "no 20598 in its row-count test";
+  } else {
+    return statement.end;
+  }
+  return kNotFound;
 }
 
 }  // namespace
@@ -35,8 +43,9 @@ ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFram
   ProcedureWords words(procedure);
   const std::size_t test = words.Find(kRowcountTest);
   if (test == kNotFound) return CopyThroughGo(cursor, frame.goPos);
-  const std::size_t length = CommentedLength(words, procedure, test);
-  if (length == kNotFound) return CopyThroughGo(cursor, frame.goPos);
+  std::string_view whyNot;
+  const std::size_t length = CommentedLength(words, procedure, test, whyNot);
+  if (length == kNotFound) return CopyAsItStands(cursor, frame.goPos, whyNot);
   if (!WriteFraming(cursor, frame) || !WriteWithMarker(cursor, test, kOpeningMarker) ||
       !WriteWithMarker(cursor, length, kClosingText)) {
     return ProcedureEnding::kStop;

@@ -94,28 +94,34 @@ struct InsertStatement {
   InsertTarget target;
 };
 
-// True when the word "begin" comes before the first word "insert", a word "end" follows it and
-// the statement between has a readable target (words in code, ProcedureWords). The
-// concurrent-snapshot form has an "end" (of its update branch) between "begin" and "insert";
-// in the plain form the "end" after the statement must be the procedure's last word.
-bool FindInsertStatement(ProcedureWords& words, std::string_view procedure,
-                         InsertStatement& statement) {
+// Finds the insert statement: the word "begin" comes before the first word "insert", a word
+// "end" follows it and the statement between has a readable target (words in code,
+// ProcedureWords). The concurrent-snapshot form has an "end" (of its update branch) between
+// "begin" and "insert"; in the plain form the "end" after the statement must be the
+// procedure's last word. Returns why the procedure cannot be rewritten, or "" when it can.
+std::string_view FindInsertStatement(ProcedureWords& words, std::string_view procedure,
+                                     InsertStatement& statement) {
   const std::size_t beginPos = words.Find(kBegin);
-  if (beginPos == kNotFound) return false;
   statement.insertPos = words.Find(kInsertNeedle);
-  if (statement.insertPos == kNotFound || beginPos > statement.insertPos) return false;
+  if (statement.insertPos == kNotFound) return "no insert statement";
+  if (beginPos == kNotFound || beginPos > statement.insertPos)
+    return "no begin before its insert statement";
   statement.endPos = words.Find(kEnd, statement.insertPos + kInsert.size());
-  if (statement.endPos == kNotFound) return false;
+  if (statement.endPos == kNotFound) return "no end after its insert statement";
   statement.concurrentSnapshot = words.Find(kEnd, beginPos, statement.insertPos) != kNotFound;
   // The plain form puts a fixed end in place of the text from its end word to the GO line: that
   // must be the procedure's last word, or code would be lost.
   const std::size_t afterEnd = statement.endPos + kEnd.Text().size();
-  if (!statement.concurrentSnapshot && !HoldsNoCode(procedure.substr(afterEnd))) return false;
+  if (!statement.concurrentSnapshot && !HoldsNoCode(procedure.substr(afterEnd)))
+    return "more statements after the end of its insert statement";
   const bool endStartsItsLine = procedure[statement.endPos - 1] == '\n';
   statement.statementEnd = statement.endPos - (endStartsItsLine ? 1 : 0);
-  return ReadInsertTarget(
-      procedure.substr(statement.insertPos, statement.statementEnd - statement.insertPos),
-      statement.target);
+  if (!ReadInsertTarget(
+          procedure.substr(statement.insertPos, statement.statementEnd - statement.insertPos),
+          statement.target)) {
+    return "no readable table after its insert";
+  }
+  return {};
 }
 
 }  // namespace
@@ -165,8 +171,9 @@ ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFram
   }
 
   InsertStatement statement;
-  if (!FindInsertStatement(words, text.substr(0, frame.goPos), statement))
-    return CopyThroughGo(cursor, frame.goPos);
+  const std::string_view whyNot =
+      FindInsertStatement(words, text.substr(0, frame.goPos), statement);
+  if (!whyNot.empty()) return CopyAsItStands(cursor, frame.goPos, whyNot);
 
   std::string onLine, offLine;
   if (!tables.contains(statement.target.table)) {

@@ -71,6 +71,7 @@ bool CutProcedureName(std::string_view scriptText, NameSearches& searches, Proce
   const std::string_view nameText = end == kNotFound ? UnclosedName(line) : line.substr(0, end);
   if (nameText.size() < kShortestName) return false;
   FrameProcedure(nameText, frame);
+  frame.nameText = nameText.substr(0, nameText.ends_with(']') ? nameText.size() - 1 : kNotFound);
   return true;
 }
 

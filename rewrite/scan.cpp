@@ -38,7 +38,7 @@ ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& 
 }  // namespace
 
 Status ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out,
-                  SkippedProcedures&) {
+                  SkippedProcedures& skipped) {
   ScriptCursor cursor{scriptText, out};
   ScanSearches searches(scriptText);
   while (!cursor.rest.empty()) {
@@ -52,6 +52,10 @@ Status ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables,
     }
     if (!WriteAndAdvance(cursor, keyword)) return Status::Ok();
     if (HandleProcedure(cursor, tables, searches) == ProcedureEnding::kStop) return Status::Ok();
+    if (!cursor.copiedBecause.empty()) {
+      skipped.push_back({std::string(searches.frame.nameText), std::string(cursor.copiedBecause)});
+      cursor.copiedBecause = {};
+    }
   }
   return Status::Ok();
 }

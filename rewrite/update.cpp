@@ -26,7 +26,7 @@ ProcedureEnding RewriteIfSubstringForm(ScriptCursor& cursor, ProcedureWords& wor
                                        std::size_t goPos, std::size_t substringPos,
                                        std::size_t updatePos) {
   const std::size_t keptFrom = FindKeptBlock(words, updatePos);
-  if (keptFrom == kNotFound) return CopyThroughGo(cursor, goPos);
+  if (keptFrom == kNotFound) return CopyAsItStands(cursor, goPos, "its second block is missing");
   if (!WriteScriptPiece(cursor.out, cursor.rest.substr(0, substringPos)))
     return ProcedureEnding::kStop;
   cursor.rest.remove_prefix(keptFrom);
@@ -40,7 +40,7 @@ ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFram
 
   ProcedureWords words(cursor.rest.substr(0, frame.goPos));
   const std::size_t updatePos = words.Find(kUpdate);
-  if (updatePos == kNotFound) return CopyThroughGo(cursor, frame.goPos);
+  if (updatePos == kNotFound) return CopyAsItStands(cursor, frame.goPos, "no update statement");
   const std::size_t substringPos = words.Find(kIfSubstring, 0, updatePos);
   if (substringPos != kNotFound)
     return RewriteIfSubstringForm(cursor, words, frame.goPos, substringPos, updatePos);
