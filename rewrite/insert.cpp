@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "io/text_fold.h"
 #include "rewrite/lexical.h"
 
 namespace {
@@ -157,8 +158,14 @@ bool ReadInsertTarget(std::string_view statement, InsertTarget& target) {
   return true;
 }
 
+NoIdentityTableSet CaseFoldedTables(const NoIdentityTableSet& tables) {
+  NoIdentityTableSet folded;
+  for (const std::string& table : tables) folded.insert(CaseFoldedName(table));
+  return folded;
+}
+
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       const NoIdentityTableSet& tables) {
+                                       const NoIdentityTableSet& foldedTables) {
   if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
   // A procedure that already switches is left as it is: the text from the switch on reaches
@@ -176,7 +183,7 @@ ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFram
   if (!whyNot.empty()) return CopyAsItStands(cursor, frame.goPos, whyNot);
 
   std::string onLine, offLine;
-  if (!tables.contains(statement.target.table)) {
+  if (!foldedTables.contains(CaseFoldedName(statement.target.table))) {
     onLine = IdentitySwitchLine(statement.target.switchName, "ON");
     offLine = IdentitySwitchLine(statement.target.switchName, "OFF");
   }

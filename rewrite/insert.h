@@ -9,6 +9,10 @@
 // Lower-case names of the tables that have no identity column, ordered byte-wise.
 using NoIdentityTableSet = std::set<std::string>;
 
+// The set's names as the membership test compares them: each folded as SQL Server's
+// case-insensitive collations fold it (CaseFoldedName, io/text_fold.h). Made once per script.
+NoIdentityTableSet CaseFoldedTables(const NoIdentityTableSet& tables);
+
 // The table an insert statement writes to, read from the text that starts with "insert":
 // blanks (line ends included), an optional word "into", then a name of one to three parts,
 // each [bracketed], "quoted" or bare, joined by ".". Both names are lower-cased (A-Z).
@@ -41,8 +45,8 @@ bool ReadInsertTarget(std::string_view statement, InsertTarget& target);
 //     letters of its GO line, as it stands.
 //   The statement runs from "insert" up to the line feed before that "end" when the "end"
 //   starts its line, else up to the "end" itself. The switch lines are written only when the
-//   target table is not in `tables`;
+//   target table, folded by CaseFoldedName, is not in `foldedTables` (CaseFoldedTables);
 // - otherwise the procedure unchanged through its GO line.
 // Ends with kNextProcedure, or kStop when a write is refused.
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       const NoIdentityTableSet& tables);
+                                       const NoIdentityTableSet& foldedTables);
