@@ -217,18 +217,34 @@ TEST_P(RealScript, SwitchesTheTableTheInsertWritesTo) {
 // scripts has one by its answer.
 const NoIdentityTableSet kCatalogueTables = {"customers", "notatable", "regions"};
 
-// The replication procedures of the output, by kind ("ins_", "upd_", "del_"): each batch that
-// creates one in code.
-std::vector<std::string_view> ProcedureBatches(std::string_view script, std::string_view kind) {
-  std::vector<std::string_view> procedures;
+// A replication procedure of a script: its name and its text from "create procedure " to the
+// end of its batch.
+struct NamedProcedure {
+  std::string name;
+  std::string_view text;
+  std::string Kind() const { return name.substr(5, 4); }  // "ins_", "upd_" or "del_"
+};
+
+// Each batch that creates a replication procedure in code.
+std::vector<NamedProcedure> ReplicationProcedures(std::string_view script) {
+  std::vector<NamedProcedure> procedures;
   for (const TsqlBatch& batch : SplitBatches(script)) {
     const std::vector<std::size_t> creates = InCode(batch.text, "create procedure ");
     if (creates.empty()) continue;
     const std::string_view rest = batch.text.substr(creates.front());
-    const std::string name = ReplicationName(rest.substr(0, rest.find('\n')));
-    if (name.size() >= 9 && name.substr(5, 4) == kind) procedures.push_back(rest);
+    std::string name = ReplicationName(rest.substr(0, rest.find('\n')));
+    if (name.size() >= 9) procedures.push_back({std::move(name), rest});
   }
   return procedures;
+}
+
+// The texts of the replication procedures of `kind`.
+std::vector<std::string_view> ProcedureBatches(std::string_view script, std::string_view kind) {
+  std::vector<std::string_view> texts;
+  for (const NamedProcedure& procedure : ReplicationProcedures(script)) {
+    if (procedure.Kind() == kind) texts.push_back(procedure.text);
+  }
+  return texts;
 }
 
 // With the test catalogue's tables, every insert into a table with an identity column holds
@@ -281,12 +297,7 @@ TEST_P(RealScript, SwitchLinesNameParsableTables) {
 // if-substring test, a delete whose row-count test still stands in code.
 TEST_P(RealScript, NamesExactlyTheProceduresLeftUnrewritten) {
   std::vector<std::string> unrewritten;
-  for (const TsqlBatch& batch : SplitBatches(output_)) {
-    const std::vector<std::size_t> creates = InCode(batch.text, "create procedure ");
-    if (creates.empty()) continue;
-    const std::string_view procedure = batch.text.substr(creates.front());
-    const std::string name = ReplicationName(procedure.substr(0, procedure.find('\n')));
-    if (name.size() < 9) continue;
+  for (const auto& [name, procedure] : ReplicationProcedures(output_)) {
     const std::string kind = name.substr(5, 4);
     const std::vector<std::size_t> updates = WordsInCode(procedure, "update");
     const std::vector<std::size_t> tests = WordsInCode(procedure, "if substring");
