@@ -10,7 +10,8 @@
 // script fed through again, whose test stands inside the old comment, is left as it is. A
 // procedure without the test, whose IF statement does not end before the GO line, does not
 // hold 20598, or cannot be enclosed in one block comment, is copied unchanged and without
-// framing. Either way the procedure is written through the letters of its GO line.
+// framing (saying why, CopyAsItStands, but for the one without a test, a form of its own).
+// Either way the procedure is written through the letters of its GO line.
 #pragma once
 
 #include "rewrite/cursor.h"

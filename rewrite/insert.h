@@ -46,7 +46,7 @@ bool ReadInsertTarget(std::string_view statement, InsertTarget& target);
 //   The statement runs from "insert" up to the line feed before that "end" when the "end"
 //   starts its line, else up to the "end" itself. The switch lines are written only when the
 //   target table, folded by CaseFoldedName, is not in `foldedTables` (CaseFoldedTables);
-// - otherwise the procedure unchanged through its GO line.
+// - otherwise the procedure unchanged through its GO line, saying why (CopyAsItStands).
 // Ends with kNextProcedure, or kStop when a write is refused.
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
                                        const NoIdentityTableSet& foldedTables);

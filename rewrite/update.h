@@ -15,6 +15,6 @@
 // (the scan writes them with the text that follows) and ends with kNextProcedure; a procedure
 // with "if substring" only after its first "update" is thus copied unchanged. One without
 // "update", or in the first form without "@@rowcount" followed by "begin" after its first
-// "update", is copied unchanged through its GO line. Either way after the framing. Ends with
-// kStop when a write is refused.
+// "update", is copied unchanged through its GO line, saying why (CopyAsItStands). Either way
+// after the framing. Ends with kStop when a write is refused.
 ProcedureEnding RewriteUpdateProcedure(ScriptCursor& cursor, const ProcedureFrame& frame);
