@@ -139,3 +139,8 @@ bool WriteAndAdvance(ScriptCursor& cursor, std::size_t count) {
 ProcedureEnding CopyThroughGo(ScriptCursor& cursor, std::size_t goPos) {
   return NextUnlessRefused(WriteAndAdvance(cursor, goPos + kGo.size()));
 }
+
+ProcedureEnding CopyAsItStands(ScriptCursor& cursor, std::size_t goPos, std::string_view reason) {
+  cursor.copiedBecause = reason;
+  return CopyThroughGo(cursor, goPos);
+}

@@ -11,9 +11,15 @@
 #include "rewrite/tsql.h"
 
 struct ScriptCursor {
+  ScriptCursor(std::string_view script, std::ostream& stream) : rest(script), out(stream) {}
+
   std::string_view rest;  // the script from the current position to its end; a rewrite
                           // starts with it at "create procedure " and shortens it from the front
   std::ostream& out;
+  // Why the rewrite copied the procedure at hand as it stands because its own markers are
+  // missing or out of order (CopyAsItStands), in a few lower-case words; empty otherwise. The
+  // scan reports it and clears it.
+  std::string_view copiedBecause;
 };
 
 // How the handling of one procedure ends.
@@ -44,6 +50,9 @@ bool WriteAndAdvance(ScriptCursor& cursor, std::size_t count);
 // the script when `goPos` is the rest's size) and drops what was written: kNextProcedure, or
 // kStop when the write is refused.
 ProcedureEnding CopyThroughGo(ScriptCursor& cursor, std::size_t goPos);
+
+// CopyThroughGo for a procedure that a rewrite cannot take, saying why in cursor.copiedBecause.
+ProcedureEnding CopyAsItStands(ScriptCursor& cursor, std::size_t goPos, std::string_view reason);
 
 // Writes the object header (only when no object comment follows) and the drop preamble.
 // Returns false when a write is refused.

@@ -1,5 +1,6 @@
 #include "rewrite/delete.h"
 
+#include "rewrite/lexical.h"
 #include "rewrite/tsql.h"
 
 namespace {
@@ -16,24 +17,35 @@ bool WriteWithMarker(ScriptCursor& cursor, std::size_t count, std::string_view m
   return WriteAndAdvance(cursor, count) && WriteAddedText(cursor.out, marker);
 }
 
-// Length of the IF statement that the test at the start of `fromTest` opens, when the rewrite
-// can enclose it: it ends inside `fromTest` (which ends at the procedure's GO line), raises
-// 20598 and closes as one block comment. kNotFound otherwise (peer-to-peer procedures, for
+// Length of the IF statement that the test at `test` opens, when the rewrite can enclose it: it
+// ends before the procedure's GO line, raises 20598 (in code) and closes as one block comment.
+// Otherwise kNotFound, and `whyNot` says which of these fails (peer-to-peer procedures, for
 // one, test the row count without raising 20598).
-std::size_t CommentedLength(std::string_view fromTest) {
-  const IfStatement statement = ReadIfStatement(fromTest);
-  if (statement.end == kNotFound || !statement.closable) return kNotFound;
-  if (FindText(fromTest.substr(0, statement.end), kErrorNumber) == kNotFound) return kNotFound;
-  return statement.end;
+std::size_t CommentedLength(ProcedureWords& words, std::string_view procedure, std::size_t test,
+                            std::string_view& whyNot) {
+  const IfStatement statement = ReadIfStatement(procedure.substr(test));
+  if (statement.end == kNotFound) {
+    whyNot = "its row-count test does not end before its go line";
+  } else if (!statement.closable) {
+    whyNot = "its row-count test cannot be enclosed in a comment";
+  } else if (words.Find(kErrorNumber, test, test + statement.end) == kNotFound) {
+    whyNot = "no 20598 in its row-count test";
+  } else {
+    return statement.end;
+  }
+  return kNotFound;
 }
 
 }  // namespace
 
 ProcedureEnding RewriteDeleteProcedure(ScriptCursor& cursor, const ProcedureFrame& frame) {
-  const std::size_t test = FindBefore(cursor.rest, kRowcountTest, frame.goPos);
+  const std::string_view procedure = cursor.rest.substr(0, frame.goPos);
+  ProcedureWords words(procedure);
+  const std::size_t test = words.Find(kRowcountTest);
   if (test == kNotFound) return CopyThroughGo(cursor, frame.goPos);
-  const std::size_t length = CommentedLength(cursor.rest.substr(test, frame.goPos - test));
-  if (length == kNotFound) return CopyThroughGo(cursor, frame.goPos);
+  std::string_view whyNot;
+  const std::size_t length = CommentedLength(words, procedure, test, whyNot);
+  if (length == kNotFound) return CopyAsItStands(cursor, frame.goPos, whyNot);
   if (!WriteFraming(cursor, frame) || !WriteWithMarker(cursor, test, kOpeningMarker) ||
       !WriteWithMarker(cursor, length, kClosingText)) {
     return ProcedureEnding::kStop;

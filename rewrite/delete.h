@@ -6,9 +6,12 @@
 // opens in a block comment, so that a row already missing at the subscriber is no error:
 // "/*-D- " right before "if", and " -D-*/\n \n " right after the statement's last byte (after
 // the number 20598 up to SQL Server 2012, after the End of the Begin block since 2014).
-// A procedure without the test, whose IF statement does not end before the GO line, does not
+// The test and the number are words that stand in code (lexical.h's ProcedureWords), so a
+// script fed through again, whose test stands inside the old comment, is left as it is. A
+// procedure without the test, whose IF statement does not end before the GO line, does not
 // hold 20598, or cannot be enclosed in one block comment, is copied unchanged and without
-// framing. Either way the procedure is written through the letters of its GO line.
+// framing (saying why, CopyAsItStands, but for the one without a test, a form of its own).
+// Either way the procedure is written through the letters of its GO line.
 #pragma once
 
 #include "rewrite/cursor.h"

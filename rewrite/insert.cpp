@@ -4,13 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "io/text_fold.h"
+#include "rewrite/lexical.h"
+
 namespace {
 
 constexpr std::string_view kInsert = "insert";
 constexpr std::string_view kInto = "into";
 const Needle kBegin("begin");
 const Needle kInsertNeedle(kInsert);
-const Needle kLineEnd("\nend");  // the line feed before the procedure's "end"
+const Needle kEnd("end");
 constexpr std::string_view kIdentityInsert = "set identity_insert ";
 const Needle kIdentitySwitch(kIdentityInsert);
 constexpr std::string_view kProcedureEnd = "end\ngo\n";
@@ -28,26 +31,27 @@ std::string IdentitySwitchLine(const std::string& tableName, std::string_view st
 
 bool IsSeparator(char byte) { return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n'; }
 
-// Bytes of a bare name: letters, digits, _ @ # $ and every byte from 0x80, which belongs to a
-// letter of some code page.
-bool IsWordByte(char byte) {
-  const char lower = LowerCaseByte(byte);
-  return (lower >= 'a' && lower <= 'z') || (byte >= '0' && byte <= '9') || byte == '_' ||
-         byte == '@' || byte == '#' || byte == '$' || static_cast<unsigned char>(byte) >= 0x80;
-}
-
 // Whether a name may be written without brackets: a word that does not start with a digit, $ or
-// @ (a bare word that starts with @ names a variable, not a table).
+// @ (a bare word that starts with @ names a variable, not a table) and is no reserved keyword.
 bool CanStandBare(std::string_view name) {
   return !name.empty() && std::all_of(name.begin(), name.end(), IsWordByte) &&
-         !(name[0] >= '0' && name[0] <= '9') && name[0] != '$' && name[0] != '@';
+         !(name[0] >= '0' && name[0] <= '9') && name[0] != '$' && name[0] != '@' &&
+         !IsReservedKeyword(name);
+}
+
+// `name` in brackets, a "]" in it doubled.
+std::string Bracketed(std::string_view name) {
+  std::string bracketed = "[";
+  for (const char byte : name) {
+    bracketed += byte;
+    if (byte == ']') bracketed += ']';
+  }
+  return bracketed + "]";
 }
 
 // Whether `word` stands at `at` as a whole word.
 bool WordAt(std::string_view text, std::size_t at, std::string_view word) {
-  const std::string_view rest = text.substr(at);
-  return StartsWithLowerCase(rest, word) &&
-         (rest.size() == word.size() || !IsWordByte(rest[word.size()]));
+  return StartsWithLowerCase(text.substr(at), word) && IsWholeWordAt(text, at, word.size());
 }
 
 // Skips separators from `at`; true when at least one was there or a quoted name follows.
@@ -65,19 +69,15 @@ bool ReadNamePart(std::string_view text, std::size_t& at, std::string& part) {
   if (at >= text.size()) return false;
   const char open = text[at];
   if (open == '[' || open == '"') {
-    const char close = open == '[' ? ']' : '"';
-    for (std::size_t i = at + 1; i < text.size(); ++i) {
-      if (text[i] != close) {
-        part += LowerCaseByte(text[i]);
-      } else if (i + 1 < text.size() && text[i + 1] == close) {
-        part += close;
-        ++i;
-      } else {
-        at = i + 1;
-        return !part.empty();
-      }
+    const char close = ClosingQuote(open);
+    const std::size_t end = QuotedClose(text, at + 1, text.size(), close);
+    if (end == kNotFound) return false;  // the quoting does not close
+    for (std::size_t i = at + 1; i + 1 < end; ++i) {
+      part += LowerCaseByte(text[i]);
+      if (text[i] == close) ++i;  // the doubled quote stands for one
     }
-    return false;  // the quoting does not close
+    at = end;
+    return !part.empty();
   }
   const std::size_t start = at;
   while (at < text.size() && IsWordByte(text[at])) ++at;
@@ -88,32 +88,41 @@ bool ReadNamePart(std::string_view text, std::size_t& at, std::string& part) {
 // Positions of the insert statement in a procedure, and its target.
 struct InsertStatement {
   std::size_t insertPos;
-  std::size_t endPos;  // the line feed of the "\nend" after the statement
+  std::size_t statementEnd;  // one past its last byte: the line feed before its end word, or
+                             // that word when other bytes stand before it on its line
+  std::size_t endPos;        // the word "end" after the statement
   bool concurrentSnapshot;
   InsertTarget target;
 };
 
-// True when "begin" comes before the first "insert", a "\nend" follows it and the statement
-// between has a readable target. The concurrent-snapshot form has a "\nend" (of its update
-// branch) before "insert"; its statement then ends at the first "\nend" after "insert".
-bool FindInsertStatement(std::string_view procedure, InsertStatement& statement) {
-  const std::size_t beginPos = FindText(procedure, kBegin);
-  statement.insertPos = FindText(procedure, kInsertNeedle);
-  if (beginPos == kNotFound || statement.insertPos == kNotFound || beginPos > statement.insertPos) {
-    return false;
+// Finds the insert statement: the word "begin" comes before the first word "insert", a word
+// "end" follows it and the statement between has a readable target (words in code,
+// ProcedureWords). The concurrent-snapshot form has an "end" (of its update branch) between
+// "begin" and "insert"; in the plain form the "end" after the statement must be the
+// procedure's last word. Returns why the procedure cannot be rewritten, or "" when it can.
+std::string_view FindInsertStatement(ProcedureWords& words, std::string_view procedure,
+                                     InsertStatement& statement) {
+  const std::size_t beginPos = words.Find(kBegin);
+  statement.insertPos = words.Find(kInsertNeedle);
+  if (statement.insertPos == kNotFound) return "no insert statement";
+  if (beginPos == kNotFound || beginPos > statement.insertPos)
+    return "no begin before its insert statement";
+  statement.endPos = words.Find(kEnd, statement.insertPos + kInsert.size());
+  if (statement.endPos == kNotFound) return "no end after its insert statement";
+  statement.concurrentSnapshot = words.Find(kEnd, beginPos, statement.insertPos) != kNotFound;
+  // The plain form puts a fixed end in place of the text from its end word to the GO line: that
+  // must be the procedure's last word, or code would be lost.
+  const std::size_t afterEnd = statement.endPos + kEnd.Text().size();
+  if (!statement.concurrentSnapshot && !HoldsNoCode(procedure.substr(afterEnd)))
+    return "more statements after the end of its insert statement";
+  const bool endStartsItsLine = procedure[statement.endPos - 1] == '\n';
+  statement.statementEnd = statement.endPos - (endStartsItsLine ? 1 : 0);
+  if (!ReadInsertTarget(
+          procedure.substr(statement.insertPos, statement.statementEnd - statement.insertPos),
+          statement.target)) {
+    return "no readable table after its insert";
   }
-  const std::size_t firstEnd = FindText(procedure, kLineEnd);
-  statement.concurrentSnapshot = firstEnd < statement.insertPos;
-  if (statement.concurrentSnapshot) {
-    const std::size_t end = FindText(procedure.substr(statement.insertPos), kLineEnd);
-    statement.endPos = end == kNotFound ? kNotFound : statement.insertPos + end;
-  } else {
-    statement.endPos = firstEnd;
-  }
-  if (statement.endPos == kNotFound) return false;
-  return ReadInsertTarget(
-      procedure.substr(statement.insertPos, statement.endPos - statement.insertPos),
-      statement.target);
+  return {};
 }
 
 }  // namespace
@@ -137,33 +146,44 @@ bool ReadInsertTarget(std::string_view statement, InsertTarget& target) {
   if (parts.back().empty() || parts.size() > kMostNameParts) return false;
   target.table = parts.back();
   const bool defaultOwner = parts.size() == 1 || (parts.size() == 2 && parts[0] == kDefaultOwner);
-  const std::size_t written = defaultOwner ? lastPartStart : nameStart;
-  if (defaultOwner && CanStandBare(target.table)) {
+  if (!defaultOwner) {
+    target.switchName = LowerCased(statement.substr(nameStart, at - nameStart));
+  } else if (CanStandBare(target.table)) {
     target.switchName = target.table;
+  } else if (IsReservedKeyword(target.table)) {
+    target.switchName = Bracketed(target.table);
   } else {
-    target.switchName = LowerCased(statement.substr(written, at - written));
+    target.switchName = LowerCased(statement.substr(lastPartStart, at - lastPartStart));
   }
   return true;
 }
 
+NoIdentityTableSet CaseFoldedTables(const NoIdentityTableSet& tables) {
+  NoIdentityTableSet folded;
+  for (const std::string& table : tables) folded.insert(CaseFoldedName(table));
+  return folded;
+}
+
 ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFrame& frame,
-                                       const NoIdentityTableSet& tables) {
+                                       const NoIdentityTableSet& foldedTables) {
   if (!WriteFraming(cursor, frame)) return ProcedureEnding::kStop;
 
   // A procedure that already switches is left as it is: the text from the switch on reaches
   // the output with the text before the next procedure.
-  const std::size_t identityPos = FindBefore(cursor.rest, kIdentitySwitch, frame.goPos);
+  const std::string_view text = cursor.rest;
+  ProcedureWords words(text.substr(0, frame.goPos));
+  const std::size_t identityPos = words.Find(kIdentitySwitch);
   if (identityPos != kNotFound) {
     return NextUnlessRefused(WriteAndAdvance(cursor, identityPos));
   }
 
-  const std::string_view text = cursor.rest;
   InsertStatement statement;
-  if (!FindInsertStatement(text.substr(0, frame.goPos), statement))
-    return CopyThroughGo(cursor, frame.goPos);
+  const std::string_view whyNot =
+      FindInsertStatement(words, text.substr(0, frame.goPos), statement);
+  if (!whyNot.empty()) return CopyAsItStands(cursor, frame.goPos, whyNot);
 
   std::string onLine, offLine;
-  if (!tables.contains(statement.target.table)) {
+  if (!foldedTables.contains(CaseFoldedName(statement.target.table))) {
     onLine = IdentitySwitchLine(statement.target.switchName, "ON");
     offLine = IdentitySwitchLine(statement.target.switchName, "OFF");
   }
@@ -172,9 +192,9 @@ ProcedureEnding RewriteInsertProcedure(ScriptCursor& cursor, const ProcedureFram
   // form keeps its own end of the else branch and of the procedure.
   const std::string_view head = text.substr(0, statement.insertPos);
   const std::string_view insert =
-      text.substr(statement.insertPos, statement.endPos - statement.insertPos);
-  const std::size_t tail = statement.endPos + 1;
-  const std::string_view ownEnding = text.substr(tail, frame.goPos + kGo.size() - tail);
+      text.substr(statement.insertPos, statement.statementEnd - statement.insertPos);
+  const std::string_view ownEnding =
+      text.substr(statement.endPos, frame.goPos + kGo.size() - statement.endPos);
   if (!WriteScriptPiece(cursor.out, head) || !WriteAddedText(cursor.out, onLine) ||
       !WriteScriptPiece(cursor.out, insert) || !WriteAddedText(cursor.out, offLine) ||
       !(statement.concurrentSnapshot ? WriteScriptPiece(cursor.out, ownEnding)

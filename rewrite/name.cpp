@@ -1,5 +1,7 @@
 #include "rewrite/name.h"
 
+#include "rewrite/lexical.h"
+
 namespace {
 
 constexpr std::string_view kReplicationPrefix = "sp_ms";
@@ -9,19 +11,12 @@ constexpr std::size_t kShortestName = kReplicationPrefix.size() + kKindBytes + 1
 // A name buffer holds 127 bytes and its terminating zero.
 constexpr std::size_t kNameBytes = 127;
 
-// Offset of the closing quote `quote` in `text`, whose first byte is inside the quoted name; a
-// doubled quote stands for one and stays inside. kNotFound when the name does not close.
-std::size_t FindClosingQuote(std::string_view text, char quote) {
-  for (std::size_t at = text.find(quote); at != kNotFound; at = text.find(quote, at + 2)) {
-    if (at + 1 == text.size() || text[at + 1] != quote) return at;
-  }
-  return kNotFound;
-}
-
 // Where a name that starts at the start of `line` ends, given the byte that stands before it.
 std::size_t NameEnd(std::string_view line, char before) {
-  if (before == '[') return FindClosingQuote(line, ']');
-  if (before == '"') return FindClosingQuote(line, '"');
+  if (before == '[' || before == '"') {
+    const std::size_t close = QuotedClose(line, 0, line.size(), ClosingQuote(before));
+    return close == kNotFound ? kNotFound : close - 1;
+  }
   return line.find_first_of(" \t\r(;");
 }
 
@@ -76,6 +71,7 @@ bool CutProcedureName(std::string_view scriptText, NameSearches& searches, Proce
   const std::string_view nameText = end == kNotFound ? UnclosedName(line) : line.substr(0, end);
   if (nameText.size() < kShortestName) return false;
   FrameProcedure(nameText, frame);
+  frame.nameText = nameText.substr(0, nameText.ends_with(']') ? nameText.size() - 1 : kNotFound);
   return true;
 }
 

@@ -13,10 +13,11 @@ constexpr std::string_view kCreateKeyword = "create procedure ";
 
 // What the scan knows of the procedure being handled.
 struct ProcedureFrame {
-  std::string procName;      // at most 127 bytes of the name on the create line, lower-cased
-  std::string procKind;      // the three bytes after "sp_ms", lower-cased
-  std::string objectHeader;  // "/****** Object:  StoredProcedure [dbo].[ name ] ******/\n \n"
-  std::string dropPreamble;  // "IF object_id('dbo.[name]') IS NOT NULL ..." through the dashes
+  std::string_view nameText;  // the whole name on the create line, in its own case
+  std::string procName;       // at most 127 bytes of the name on the create line, lower-cased
+  std::string procKind;       // the three bytes after "sp_ms", lower-cased
+  std::string objectHeader;   // "/****** Object:  StoredProcedure [dbo].[ name ] ******/\n \n"
+  std::string dropPreamble;   // "IF object_id('dbo.[name]') IS NOT NULL ..." through the dashes
   bool objectCommentFollows = false;  // "/****** object" stands from this procedure on
   // Where the letters of the procedure's GO line stand in the rest of the script as the rewrite
   // receives it; the rest's size when no GO line follows. The procedure ends there.

@@ -21,7 +21,7 @@ struct ScanSearches {
 
 // Hands the procedure at the start of the rest to the rewrite for its kind. A procedure that is
 // not a replication procedure, or of another kind, is copied unchanged through its GO line.
-ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& tables,
+ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& foldedTables,
                                 ScanSearches& searches) {
   const std::size_t goLine = searches.createKeyword.GoLineIn(cursor.rest);
   const std::size_t goPos = goLine == kNotFound ? cursor.rest.size() : goLine;
@@ -30,7 +30,7 @@ ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& 
   frame.goPos = goPos;
   frame.objectCommentFollows = searches.objectComment.In(cursor.rest) != kNotFound;
   if (frame.procKind == "del") return RewriteDeleteProcedure(cursor, frame);
-  if (frame.procKind == "ins") return RewriteInsertProcedure(cursor, frame, tables);
+  if (frame.procKind == "ins") return RewriteInsertProcedure(cursor, frame, foldedTables);
   if (frame.procKind == "upd") return RewriteUpdateProcedure(cursor, frame);
   return CopyThroughGo(cursor, goPos);
 }
@@ -38,9 +38,10 @@ ProcedureEnding HandleProcedure(ScriptCursor& cursor, const NoIdentityTableSet& 
 }  // namespace
 
 Status ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables, std::ostream& out,
-                  SkippedProcedures&) {
+                  SkippedProcedures& skipped) {
   ScriptCursor cursor{scriptText, out};
   ScanSearches searches(scriptText);
+  const NoIdentityTableSet foldedTables = CaseFoldedTables(tables);
   while (!cursor.rest.empty()) {
     const std::size_t keyword = searches.createKeyword.In(cursor.rest);
     if (keyword == kNotFound) {
@@ -51,7 +52,12 @@ Status ScanScript(std::string_view scriptText, const NoIdentityTableSet& tables,
       return Status::Error(Status::Code::kMalformed, "the script ends with \"create procedure\"");
     }
     if (!WriteAndAdvance(cursor, keyword)) return Status::Ok();
-    if (HandleProcedure(cursor, tables, searches) == ProcedureEnding::kStop) return Status::Ok();
+    if (HandleProcedure(cursor, foldedTables, searches) == ProcedureEnding::kStop)
+      return Status::Ok();
+    if (!cursor.copiedBecause.empty()) {
+      skipped.push_back({std::string(searches.frame.nameText), std::string(cursor.copiedBecause)});
+      cursor.copiedBecause = {};
+    }
   }
   return Status::Ok();
 }

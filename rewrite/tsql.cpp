@@ -52,74 +52,6 @@ std::size_t LastGoLineBetween(std::string_view script, std::size_t from, std::si
   return kNotFound;
 }
 
-// ---- Bytes that open a comment, a string or a name in code
-
-constexpr std::size_t kOpenerBlock = 64;  // the bits of CodeSearch::mask_
-
-bool IsOpener(unsigned char byte) {
-  return byte == '-' || byte == '/' || byte == '\'' || byte == '[' || byte == '"';
-}
-
-// Bit i set for each opener at block[i], i < kOpenerBlock. Plain loops over a fixed count of
-// bytes, which the compiler turns into vector code, and a multiplication that gathers the high
-// bits of eight bytes into one byte.
-std::uint64_t OpenerMask(const unsigned char* block) {
-  unsigned char flags[kOpenerBlock];
-  for (std::size_t i = 0; i < kOpenerBlock; ++i) {
-    const unsigned char byte = block[i];
-    unsigned char least = std::min<unsigned char>(byte ^ '-', byte ^ '/');
-    least = std::min<unsigned char>(least, byte ^ '\'');
-    least = std::min<unsigned char>(least, byte ^ '[');
-    least = std::min<unsigned char>(least, byte ^ '"');
-    flags[i] = least == 0 ? 0x80 : 0;
-  }
-  std::uint64_t mask = 0;
-  for (std::size_t word = 0; word < kOpenerBlock / 8; ++word) {
-    std::uint64_t high = 0;  // flags[word * 8 + i] in byte i, counted from the low end
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(&high, flags + word * 8, 8);
-    } else {
-      for (std::size_t i = 0; i < 8; ++i) high |= std::uint64_t{flags[word * 8 + i]} << (8 * i);
-    }
-    mask |= ((high * 0x0002040810204081ULL) >> 56) << (8 * word);
-  }
-  return mask;
-}
-
-// ---- Inside comments, strings and names
-
-// Reads a block comment at `depth` on from `pos`: one past the "*/" that closes it, or
-// kNotFound when `bound` comes first (`depth` then holds the depth there).
-std::size_t BlockCommentClose(std::string_view script, std::size_t pos, std::size_t bound,
-                              std::size_t& depth) {
-  while (true) {
-    const void* star = std::memchr(script.data() + pos, '*', bound - pos);
-    if (star == nullptr) return kNotFound;
-    const auto at = static_cast<std::size_t>(static_cast<const char*>(star) - script.data());
-    if (at > pos && script[at - 1] == '/') {  // "/*" opens a nested comment
-      ++depth;
-      pos = at + 1;
-    } else if (at + 1 < bound && script[at + 1] == '/') {
-      pos = at + 2;
-      if (--depth == 0) return pos;
-    } else {
-      pos = at + 1;
-    }
-  }
-}
-
-// Reads a string or quoted name on from `pos`: one past the `quote` that closes it (a doubled
-// one is part of the text), or kNotFound when `bound` comes first.
-std::size_t QuotedClose(std::string_view script, std::size_t pos, std::size_t bound, char quote) {
-  while (true) {
-    const void* hit = std::memchr(script.data() + pos, quote, bound - pos);
-    if (hit == nullptr) return kNotFound;
-    const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - script.data());
-    if (at + 1 >= bound || script[at + 1] != quote) return at + 1;
-    pos = at + 2;
-  }
-}
-
 }  // namespace
 
 std::size_t FindGoLine(std::string_view text) { return GoLineAfter(text, 0); }
@@ -127,13 +59,10 @@ std::size_t FindGoLine(std::string_view text) { return GoLineAfter(text, 0); }
 // ---- CodeSearch
 
 CodeSearch::CodeSearch(std::string_view script, std::string_view needle)
-    : script_(script), needle_(needle) {}
+    : script_(script), needle_(needle), reader_(script) {}
 
 void CodeSearch::Restart() {
-  pos_ = 0;
-  maskBase_ = kNotFound;
-  state_ = LexicalState::kCode;
-  depth_ = 0;
+  reader_ = LexicalReader(script_);
   goFrom_ = kNotFound;
   needleFrom_ = kNotFound;
 }
@@ -153,15 +82,13 @@ std::size_t CodeSearch::GoLineIn(std::string_view rest) {
 }
 
 void CodeSearch::SkipGoLines(std::size_t limit) {
-  // The GO line last found may tell that none lies between pos_ and the limit.
+  const std::size_t pos = reader_.Pos();
+  // The GO line last found may tell that none lies between the reader and the limit.
   const bool known =
-      goFrom_ != kNotFound && goFrom_ <= pos_ && (goLine_ == kNotFound || goLine_ >= pos_);
+      goFrom_ != kNotFound && goFrom_ <= pos && (goLine_ == kNotFound || goLine_ >= pos);
   if (known && (goLine_ == kNotFound || goLine_ + kGo.size() > limit)) return;
-  const std::size_t go = LastGoLineBetween(script_, pos_, limit);
-  if (go == kNotFound) return;
-  pos_ = go + kGo.size();
-  state_ = LexicalState::kCode;
-  depth_ = 0;
+  const std::size_t go = LastGoLineBetween(script_, pos, limit);
+  if (go != kNotFound) reader_.ResumeInCode(go + kGo.size());
 }
 
 std::size_t CodeSearch::NeedleFrom(std::size_t from) {
@@ -174,91 +101,24 @@ std::size_t CodeSearch::NeedleFrom(std::size_t from) {
   return needleAt_;
 }
 
-std::size_t CodeSearch::FindOpener(std::size_t from, std::size_t to) {
-  const auto* const bytes = reinterpret_cast<const unsigned char*>(script_.data());
-  while (from < to) {
-    if (from < maskBase_ || from - maskBase_ >= kOpenerBlock) {
-      if (script_.size() - from < kOpenerBlock) break;
-      maskBase_ = from;
-      mask_ = OpenerMask(bytes + from);
-    }
-    const std::uint64_t ahead = mask_ >> (from - maskBase_);
-    if (ahead != 0) return std::min(to, from + static_cast<std::size_t>(std::countr_zero(ahead)));
-    from = maskBase_ + kOpenerBlock;
-  }
-  for (; from < to; ++from) {
-    if (IsOpener(bytes[from])) return from;
-  }
-  return to;
-}
-
-void CodeSearch::ReadOpener(std::size_t at) {
-  const char byte = script_[at];
-  const char next = at + 1 < script_.size() ? script_[at + 1] : '\0';
-  pos_ = at + 1;
-  if (byte == '-' && next == '-') {
-    const std::size_t lineFeed = script_.find('\n', at + 2);
-    if (lineFeed == kNotFound) {
-      pos_ = script_.size();
-      state_ = LexicalState::kLineComment;
-    } else {
-      pos_ = lineFeed + 1;
-    }
-  } else if (byte == '/' && next == '*') {
-    pos_ = at + 2;
-    state_ = LexicalState::kBlockComment;
-    depth_ = 1;
-  } else if (byte == '\'') {
-    state_ = LexicalState::kString;
-  } else if (byte == '[') {
-    state_ = LexicalState::kBracketName;
-  } else if (byte == '"') {
-    state_ = LexicalState::kQuotedName;
-  }
-}
-
 void CodeSearch::ReadOpenConstruct() {
-  if (state_ == LexicalState::kLineComment) {  // open only at the end of the script
-    pos_ = script_.size();
-    return;
+  const std::size_t go = GoLineFrom(reader_.Pos());
+  if (go == kNotFound) {
+    reader_.ReadOpenConstruct(script_.size());  // the script may end inside
+  } else if (!reader_.ReadOpenConstruct(go)) {
+    reader_.ResumeInCode(go + kGo.size());  // a GO line closes whatever is open
   }
-  const std::size_t go = GoLineFrom(pos_);
-  const std::size_t bound = go == kNotFound ? script_.size() : go;
-  std::size_t close = kNotFound;
-  if (state_ == LexicalState::kBlockComment) {
-    close = BlockCommentClose(script_, pos_, bound, depth_);
-  } else {
-    const char quote = state_ == LexicalState::kString        ? '\''
-                       : state_ == LexicalState::kBracketName ? ']'
-                                                              : '"';
-    close = QuotedClose(script_, pos_, bound, quote);
-  }
-  if (close != kNotFound) {
-    pos_ = close;
-  } else if (go == kNotFound) {
-    pos_ = script_.size();  // the script ends inside
-    return;
-  } else {
-    pos_ = go + 2;  // a GO line closes whatever is open
-  }
-  state_ = LexicalState::kCode;
-  depth_ = 0;
 }
 
 void CodeSearch::ReadTo(std::size_t offset) {
   offset = std::min(offset, script_.size());
   SkipGoLines(offset);
-  while (pos_ < offset) {
-    if (state_ != LexicalState::kCode) {
+  while (reader_.Pos() < offset) {
+    if (reader_.State() == LexicalState::kCode) {
+      reader_.ReadCodeTo(offset);
+    } else {
       ReadOpenConstruct();
-      continue;
     }
-    const std::size_t at = FindOpener(pos_, offset);
-    if (at == offset) {
-      pos_ = offset;
-      return;
-    }
-    ReadOpener(at);
   }
 }
 
@@ -267,34 +127,31 @@ std::size_t CodeSearch::In(std::string_view rest) {
   if (from < viewStart_) Restart();
   viewStart_ = from;
   // What stands before the last GO line ahead of the next occurrence need not be read.
-  const std::size_t next = NeedleFrom(std::max(pos_, from));
+  const std::size_t next = NeedleFrom(std::max(reader_.Pos(), from));
   if (next == kNotFound) return kNotFound;
   SkipGoLines(next);
   ReadTo(from);
   while (true) {
-    if (state_ != LexicalState::kCode) {
-      if (pos_ >= script_.size()) return kNotFound;
+    if (reader_.State() != LexicalState::kCode) {
+      if (reader_.Pos() >= script_.size()) return kNotFound;
       ReadOpenConstruct();
       continue;
     }
-    const std::size_t needle = NeedleFrom(pos_);
+    const std::size_t needle = NeedleFrom(reader_.Pos());
     if (needle == kNotFound) return kNotFound;
     SkipGoLines(needle);
-    const std::size_t at = FindOpener(pos_, needle);
-    if (at == needle) {
-      pos_ = needle;
-      break;
-    }
-    ReadOpener(at);
+    reader_.ReadCodeTo(needle);
+    if (reader_.Pos() == needle && reader_.State() == LexicalState::kCode) break;
   }
-  if (pos_ + needle_.Text().size() > from + rest.size()) return kNotFound;
-  return pos_ - from;
+  const std::size_t pos = reader_.Pos();
+  if (pos + needle_.Text().size() > from + rest.size()) return kNotFound;
+  return pos - from;
 }
 
 LexicalState StateAfter(std::string_view script) {
   CodeSearch reader(script, {});
   reader.ReadTo(script.size());
-  return reader.state_;
+  return reader.reader_.State();
 }
 
 // ---- IF statements
@@ -305,17 +162,8 @@ bool IsSeparator(char byte) {
   return IsBlank(byte) || byte == '\n' || byte == '\v' || byte == '\f';
 }
 
-constexpr std::array<bool, 256> kWordBytes = [] {
-  std::array<bool, 256> word{};
-  for (int byte = 0; byte < 256; ++byte) {
-    word[byte] = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                 (byte >= '0' && byte <= '9') || byte == '_' || byte == '@' || byte == '#' ||
-                 byte == '$' || byte == '.' || byte >= 0x80;
-  }
-  return word;
-}();
-
-bool IsWordByte(char byte) { return kWordBytes[static_cast<unsigned char>(byte)]; }
+// A word of the IF statement reading: word bytes, and "." between the parts of a name.
+bool IsWordByteOrDot(char byte) { return IsWordByte(byte) || byte == '.'; }
 
 // Whether `text` holds a byte pair that opens or closes a block comment.
 bool HoldsCommentMark(std::string_view text) {
@@ -410,6 +258,8 @@ bool TokenReader::SkipSeparators(Token& token) {
     } else if (byte == '/' && ByteAt(pos_ + 1) == '*') {
       const std::size_t end = BlockCommentEnd(text_, pos_);
       if (end == kNotFound) return false;
+      // A line feed inside the comment ends a line as one in code does.
+      if (text_.substr(pos_, end - pos_).find('\n') != kNotFound) token.afterLineFeed = true;
       pos_ = end;
     } else {
       break;
@@ -423,12 +273,12 @@ Token TokenReader::ReadWord(Token token) {
   std::size_t at = token.start;
   while (at < text_.size()) {
     const char byte = text_[at];
-    if (IsWordByte(byte)) {
+    if (IsWordByteOrDot(byte)) {
       ++at;
       continue;
     }
     if (byte != '[' && byte != '"') break;
-    const std::size_t end = QuotedEnd(text_, at, byte == '[' ? ']' : '"');
+    const std::size_t end = QuotedEnd(text_, at, ClosingQuote(byte));
     if (end == kNotFound) {
       token.kind = TokenKind::kBroken;
       pos_ = text_.size();
@@ -466,7 +316,7 @@ Token TokenReader::Read() {
     token.end = pos_ = end;
     return token;
   }
-  if (IsWordByte(byte) || byte == '[' || byte == '"') return ReadWord(token);
+  if (IsWordByteOrDot(byte) || byte == '[' || byte == '"') return ReadWord(token);
   switch (byte) {
     case '(':
       token.kind = TokenKind::kOpen;

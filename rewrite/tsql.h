@@ -4,16 +4,14 @@
 //
 // Every text is a view into the one script buffer, read without regard to the case of A-Z
 // (search.h); positions are offsets into the view passed, and nothing found is kNotFound. Nothing
-// here copies the script, and every reading is linear in the bytes it looks at.
-//
-// The lexical rules: "--" runs to the end of its line; /* */ nests; a 'string' doubles a
-// quote to hold one (n'...' the same); a [name] doubles "]", a "name" doubles the quote.
+// here copies the script, and every reading is linear in the bytes it looks at. The lexical
+// rules themselves are lexical.h's.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string_view>
 
+#include "rewrite/lexical.h"
 #include "rewrite/search.h"
 
 // The letters of the batch separator.
@@ -51,9 +49,9 @@ struct IfStatement {
 //     is "@name =" then a value, or a value; a value is a word, a number (with an optional
 //     sign), a string or a parenthesised expression, optionally followed by output or out,
 //     and never end, else or a word that starts a statement;
-//   - any other statement: through the end of its line. A line ends at a line feed in code
-//     (not inside a string, a name or a /* */ comment); open parentheses carry the statement
-//     on to the line where they close.
+//   - any other statement: through the end of its line. A line ends at a line feed that is not
+//     inside a string or a name (one inside a /* */ comment ends it too); open parentheses
+//     carry the statement on to the line where they close.
 // A ";" right after a statement belongs to it; after an IF's statement, an "else" continues
 // that IF with one more statement (an else binds to the innermost IF that has none).
 //
@@ -65,16 +63,6 @@ struct IfStatement {
 // comment before `end`, or a "*/" stands in code there: a block comment around the statement
 // would then end too early or never.
 IfStatement ReadIfStatement(std::string_view text);
-
-// Where the reading of a script stands after some of its bytes.
-enum class LexicalState : unsigned char {
-  kCode,
-  kLineComment,   // after "--"; the next line feed ends it
-  kBlockComment,  // inside /* */, at any depth
-  kString,        // inside '...'
-  kBracketName,   // inside [...]
-  kQuotedName,    // inside "..."
-};
 
 // The state after the last byte of `script`, read from its first byte in code: pass the text
 // up to some point to ask whether it ends inside a comment, a string or a name. A GO line (see
@@ -110,26 +98,20 @@ class CodeSearch {
 
  private:
   void Restart();
-  void ReadTo(std::size_t offset);  // reads every construct that starts before `offset`
-  void ReadOpenConstruct();         // reads on in a comment, string or name
-  void ReadOpener(std::size_t at);  // reads the byte at `at` in code, which may open one
-  std::size_t FindOpener(std::size_t from, std::size_t to);  // the first opener, or `to`
+  void ReadTo(std::size_t offset);           // reads every construct that starts before `offset`
+  void ReadOpenConstruct();                  // reads on in a comment, string or name, to a GO line
   std::size_t GoLineFrom(std::size_t from);  // the letters of the first GO line at or after
   void SkipGoLines(std::size_t limit);       // moves past the last GO line that ends by `limit`
   std::size_t NeedleFrom(std::size_t from);  // the first occurrence at or after, in any state
 
   std::string_view script_;
   Needle needle_;
-  std::size_t pos_ = 0;  // the bytes before it have been read
-  LexicalState state_ = LexicalState::kCode;
-  std::size_t depth_ = 0;  // of nested block comments
+  LexicalReader reader_;
   std::size_t viewStart_ = 0;
   std::size_t goLine_ = kNotFound;  // the first GO line at or after goFrom_
   std::size_t goFrom_ = kNotFound;
   std::size_t needleAt_ = kNotFound;  // the first occurrence at or after needleFrom_
   std::size_t needleFrom_ = kNotFound;
-  std::size_t maskBase_ = kNotFound;  // mask_ has a bit for each opener of the 64 bytes there
-  std::uint64_t mask_ = 0;
 
   friend LexicalState StateAfter(std::string_view script);
 };

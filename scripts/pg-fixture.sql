@@ -52,6 +52,18 @@ GRANT SELECT ON ALL TABLES IN SCHEMA public TO :"user";
 \connect qtvtest_noobjectdefn
 GRANT SELECT ON ALL TABLES IN SCHEMA public TO :"user";
 
+-- Tables named beyond ASCII, in a database of their own so that no other test's counts change:
+-- the query returns münze and στοιχειο (lower-cased by the database), not zaehler.
+CREATE DATABASE qtvtest_unicode;
+\connect qtvtest_unicode
+SET client_encoding = 'UTF8';
+CREATE TABLE objectdefn (name text);
+CREATE TABLE "MÜNZE" (muenze_id integer PRIMARY KEY, wert text);
+CREATE TABLE "ΣΤΟΙΧΕΙΟ" (stoicheio_id integer PRIMARY KEY);
+CREATE TABLE "ZAEHLER" (zaehler_id integer GENERATED ALWAYS AS IDENTITY, stand integer);
+INSERT INTO objectdefn VALUES ('MÜNZE'), ('ΣΤΟΙΧΕΙΟ'), ('ZAEHLER');
+GRANT SELECT ON ALL TABLES IN SCHEMA public TO :"user";
+
 -- Only tables with an identity column and a 'v' name are listed: the query returns no row.
 \connect qtvtest_norows
 CREATE TABLE objectdefn (name text);

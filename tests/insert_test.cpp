@@ -192,17 +192,19 @@ INSTANTIATE_TEST_SUITE_P(
                        "\t\t[logon]\r\n\t) values (\r\n    @c1,\r\n    @c2\t)\r\tset "
                        "identity_insert  cargo OFF\n\n"
                        "end\ngo\n\n"},
-        // Markers out of order: the procedure is framed and copied unchanged through its GO
-        // line, and the scan goes on. Here a parameter holding "insert" stands before "begin".
-        ScriptCase{"InsertParameterBeforeBegin",
-                   "create procedure [sp_MSins_dboOrders]\n\t@InsertDate datetime\nas\nbegin\n"
-                   "\tinsert into orders values (@InsertDate)\nend\ngo\n" +
-                       kNextProcedure,
-                   {"customers"},
-                   kOrdersFrame +
-                       "create procedure [sp_msins_dboorders]\n\t@insertdate datetime\nas\nbegin\n"
-                       "\tinsert into orders values (@insertdate)\nend\ngo\n" +
-                       kNextProcedureWritten},
+        // Landmarks are whole words in code: a parameter holding "insert" before "begin" is
+        // none.
+        ScriptCase{
+            "InsertParameterBeforeBeginIsNoLandmark",
+            "create procedure [sp_MSins_dboOrders]\n\t@InsertDate datetime\nas\nbegin\n"
+            "\tinsert into orders values (@InsertDate)\nend\ngo\n",
+            {"customers"},
+            kOrdersFrame +
+                "create procedure [sp_msins_dboorders]\n\t@insertdate datetime\nas\nbegin\n"
+                "\t\tset identity_insert  orders ON\n\ninsert into orders values (@insertdate)"
+                "\tset identity_insert  orders OFF\n\nend\ngo\n"},
+        // Markers missing or out of order: the procedure is framed and copied unchanged through
+        // its GO line, and the scan goes on.
         // Without "begin" before its GO line; the "begin" of the next procedure is not its.
         ScriptCase{
             "BeginOnlyInALaterProcedure",
@@ -212,15 +214,67 @@ INSTANTIATE_TEST_SUITE_P(
             kOrdersFrame +
                 "create procedure [sp_msins_dboorders]\nas\ninsert into orders values (1)\ngo\n" +
                 kNextProcedureWritten},
-        // "end" on the statement's line, as in scripts whose line breaks were squeezed to blanks.
-        ScriptCase{"NoEndAtTheStartOfALine",
-                   "create procedure [sp_MSins_dboOrders]     @c1 int as begin   \tinsert into "
-                   "orders values "
-                   "(@c1)  end    --\r\nGO\r\n",
+        // The statement ends at its end word wherever that stands: on the statement's line, as
+        // in scripts whose line breaks were squeezed to blanks, or indented on a line of its
+        // own. What follows the end word is dropped with the GO line.
+        ScriptCase{"EndOnTheStatementsLine",
+                   "create procedure [sp_MSins_dbot] @c1 int as begin   insert into "
+                   "[dbo].[t]([id]) values (@c1)  end   --\ngo\n",
                    {"customers"},
-                   kOrdersFrame + "create procedure [sp_msins_dboorders]     @c1 int as begin   "
-                                  "\tinsert into orders values "
-                                  "(@c1)  end    --\r\ngo\r\n"},
+                   ExpectedFraming("sp_msins_dbot") +
+                       "create procedure [sp_msins_dbot] @c1 int as begin   "
+                       "\tset identity_insert  t ON\n\ninsert into [dbo].[t]([id]) values (@c1)  "
+                       "\tset identity_insert  t OFF\n\nend\ngo\n"},
+        ScriptCase{"SqueezedCrLf",
+                   "create procedure [sp_MSins_dboOrders]     @c1 int as begin   \tinsert into "
+                   "orders values (@c1)  end    --\r\nGO\r\n",
+                   {"customers"},
+                   kOrdersFrame +
+                       "create procedure [sp_msins_dboorders]     @c1 int as begin   \t"
+                       "\tset identity_insert  orders ON\n\ninsert into orders values (@c1)  "
+                       "\tset identity_insert  orders OFF\n\nend\ngo\n\n"},
+        ScriptCase{"IndentedEnd",
+                   "create procedure [sp_MSins_dbot]\nas\nbegin\n\tinsert into t values (1)\n"
+                   "    end\ngo\n",
+                   {"customers"},
+                   ExpectedFraming("sp_msins_dbot") +
+                       "create procedure [sp_msins_dbot]\nas\nbegin\n\t\tset identity_insert  t "
+                       "ON\n\ninsert into t values (1)\n    \tset identity_insert  t OFF\n\n"
+                       "end\ngo\n"},
+        // "endpoint" is no end word.
+        ScriptCase{"ColumnStartingWithEnd",
+                   "create procedure [sp_MSins_dbot]\nas\nbegin\n\tinsert into t (a,\nendpoint) "
+                   "values (1, 2)\nend\ngo\n",
+                   {"customers"},
+                   ExpectedFraming("sp_msins_dbot") +
+                       "create procedure [sp_msins_dbot]\nas\nbegin\n\t\tset identity_insert  t "
+                       "ON\n\ninsert into t (a,\nendpoint) values (1, 2)"
+                       "\tset identity_insert  t OFF\n\nend\ngo\n"},
+        // Names, strings and comments hold no landmark: a procedure and a table named with
+        // "insert", an "end" in a name and a string, comments that mention the landmarks.
+        ScriptCase{
+            "LandmarksInNamesAndComments",
+            "create procedure [sp_MSins_dboInsertedAudit]\n\t@c1 int\nas\n"
+            "/* set identity_insert is done by the caller */\nbegin\n\t-- insert the row\n"
+            "\tinsert into [dbo].[InsertedAudit]([id], [the end]) values (@c1, 'end')\nend\nGO\n",
+            {"customers"},
+            ExpectedFraming("sp_msins_dboinsertedaudit") +
+                "create procedure [sp_msins_dboinsertedaudit]\n\t@c1 int\nas\n"
+                "/* set identity_insert is done by the caller */\nbegin\n\t-- insert the row\n"
+                "\t\tset identity_insert  insertedaudit ON\n\n"
+                "insert into [dbo].[insertedaudit]([id], [the end]) values (@c1, 'end')"
+                "\tset identity_insert  insertedaudit OFF\n\nend\ngo\n"},
+        // A statement after the end word would be lost with the fixed end: the procedure is
+        // copied as it stands.
+        ScriptCase{"CodeAfterTheEndWord",
+                   "create procedure [sp_MSins_dboOrders]\nas\nbegin\n\tinsert into orders "
+                   "values (1)\nend\nselect 1\nGO\n" +
+                       kNextProcedure,
+                   {"customers"},
+                   kOrdersFrame +
+                       "create procedure [sp_msins_dboorders]\nas\nbegin\n\tinsert into orders "
+                       "values (1)\nend\nselect 1\ngo\n" +
+                       kNextProcedureWritten},
         // A project script: byte order mark, no GO line and no line end after "end". The end of
         // the script ends the procedure, which gets the fixed end and GO line.
         ScriptCase{"NoGoLineAtTheEnd",
@@ -448,8 +502,8 @@ INSTANTIATE_TEST_SUITE_P(
                        InsertProcedure("[sp_msins_dboorders]",
                                        "insert into [dbo].[]([orderid]) values (@c1)", "go") +
                        kNextProcedureWritten},
-        // The first "insert" stands in a column name of the update branch: "insertiondate" is
-        // no insert statement.
+        // A column of the update branch holding "insert" is no landmark: the insert statement
+        // of the else branch gets the switch lines.
         ScriptCase{
             "InsertInsideAWord",
             "create procedure [dbo].[sp_MSins_dboOrders_msrepl_ccs]\n\t\t@c1 int,\n\t\t@c2 "
@@ -458,8 +512,7 @@ INSTANTIATE_TEST_SUITE_P(
             "update [dbo].[Orders] set\n\t\t[InsertionDate] = @c2\nwhere [OrderId] = "
             "@c1\nend\nelse\nbegin\n"
             "\tinsert into [dbo].[Orders]([OrderId], [InsertionDate]) values (@c1, "
-            "@c2)\nend\nend\nGO\n" +
-                kNextProcedure,
+            "@c2)\nend\nend\nGO\n",
             {"customers"},
             ExpectedFraming("sp_msins_dboorders_msrepl_ccs") +
                 "create procedure [dbo].[sp_msins_dboorders_msrepl_ccs]\n\t\t@c1 int,\n\t\t@c2 "
@@ -467,9 +520,33 @@ INSTANTIATE_TEST_SUITE_P(
                 "begin\nif exists (select * from [dbo].[orders] where [orderid] = @c1)\nbegin\n"
                 "update [dbo].[orders] set\n\t\t[insertiondate] = @c2\nwhere [orderid] = "
                 "@c1\nend\nelse\nbegin\n"
-                "\tinsert into [dbo].[orders]([orderid], [insertiondate]) values (@c1, "
-                "@c2)\nend\nend\ngo\n" +
-                kNextProcedureWritten}),
+                "\t\tset identity_insert  orders ON\n\n"
+                "insert into [dbo].[orders]([orderid], [insertiondate]) values (@c1, @c2)"
+                "\tset identity_insert  orders OFF\n\nend\nend\ngo\n"},
+        // A reserved keyword as a table name stays bracketed in the switch lines, however the
+        // insert quotes it.
+        ScriptCase{
+            "ReservedWordBracketed",
+            InsertProcedure("[sp_MSins_dboKey]", "insert into [dbo].[Key]([KeyID]) values (@c1)"),
+            {"customers"},
+            ExpectedFraming("sp_msins_dbokey") +
+                InsertWritten("[sp_msins_dbokey]", "insert into [dbo].[key]([keyid]) values (@c1)",
+                              "[key]")},
+        ScriptCase{
+            "ReservedWordQuoted",
+            InsertProcedure("[sp_MSins_dboOrder]", "insert into \"Order\"(\"id\") values (@c1)"),
+            {"customers"},
+            ExpectedFraming("sp_msins_dboorder") +
+                InsertWritten("[sp_msins_dboorder]", "insert into \"order\"(\"id\") values (@c1)",
+                              "[order]")},
+        ScriptCase{
+            "ReservedWordOfAnotherOwnerAsWritten",
+            InsertProcedure("[sp_MSins_salesUser]",
+                            "insert into [Sales].[User]([id]) values (@c1)"),
+            {"customers"},
+            ExpectedFraming("sp_msins_salesuser") +
+                InsertWritten("[sp_msins_salesuser]",
+                              "insert into [sales].[user]([id]) values (@c1)", "[sales].[user]")}),
     CaseLabel);
 
 TEST(InsertRewrite, GoAtTheVeryEndEndsTheRunWithSuccess) {

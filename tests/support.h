@@ -114,7 +114,8 @@ extern const std::string kUsageText;
 // The connection string of the PostgreSQL fixture that scripts/test puts in the environment
 // variable `name`; empty when it is not set. The variables: QTV_TEST_ODBC (the sample
 // catalogue), QTV_TEST_ODBC_NO_OBJECTDEFN (no objectdefn table), QTV_TEST_ODBC_NO_ROWS (the
-// query returns no row) and QTV_TEST_ODBC_UNREACHABLE (a port where no server listens).
+// query returns no row), QTV_TEST_ODBC_UNICODE (tables named beyond ASCII) and
+// QTV_TEST_ODBC_UNREACHABLE (a port where no server listens).
 std::string TestConnectionString(const char* name);
 
 // Declares `variable` holding the fixture's connection string `name`, or skips the test.
