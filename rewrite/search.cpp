@@ -58,26 +58,23 @@ std::size_t FindByRareByte(std::string_view text, std::string_view needle, std::
   return kNotFound;
 }
 
+// The bytes of a needle that a window search tests first, at their offsets in the needle.
+struct Window {
+  const std::size_t* offsets;
+  const unsigned char* bytes;
+  const unsigned char* folds;  // 0x20 for a letter: (byte | fold) matches both cases
+};
+
 template <std::size_t K>
-bool HasWindowAt(const unsigned char* at, const unsigned char* window, const unsigned char* fold) {
+bool HasWindowAt(const unsigned char* at, const Window& window) {
   for (std::size_t k = 0; k < K; ++k) {
-    if ((at[k] | fold[k]) != window[k]) return false;
+    if ((at[window.offsets[k]] | window.folds[k]) != window.bytes[k]) return false;
   }
   return true;
 }
 
 // The candidate positions tested together: four parts of sixteen.
 constexpr std::size_t kBlockBytes = 64;
-
-// Sixteen bytes handled as one, in the vector registers that every processor the program is
-// built for has (SSE2, NEON); GCC and Clang turn the operators into vector instructions.
-using Bytes16 = unsigned char __attribute__((vector_size(16)));
-
-Bytes16 Load16(const unsigned char* at) {
-  Bytes16 bytes;
-  std::memcpy(&bytes, at, sizeof bytes);
-  return bytes;
-}
 
 // The lanes as two words: lane i in byte i % 8 of word i / 8, counted from the low end.
 struct LaneWords {
@@ -94,18 +91,20 @@ struct LaneWords {
 // The window of a needle as lanes: each of its K bytes in every lane, with its fold.
 template <std::size_t K>
 struct WindowLanes {
-  WindowLanes(const unsigned char* window, const unsigned char* fold) {
+  explicit WindowLanes(const Window& window) {
     for (std::size_t k = 0; k < K; ++k) {
-      bytes[k] = Bytes16{} + window[k];
-      folds[k] = Bytes16{} + fold[k];
+      offsets[k] = window.offsets[k];
+      bytes[k] = Bytes16{} + window.bytes[k];
+      folds[k] = Bytes16{} + window.folds[k];
     }
   }
-  // All bits of lane i set where the window stands at at[i].
+  // All bits of lane i set where the window stands for a needle at at[i].
   Bytes16 At(const unsigned char* at) const {
-    Bytes16 all = (Load16(at) | folds[0]) == bytes[0];
-    for (std::size_t k = 1; k < K; ++k) all &= (Load16(at + k) | folds[k]) == bytes[k];
+    Bytes16 all = (Load16(at + offsets[0]) | folds[0]) == bytes[0];
+    for (std::size_t k = 1; k < K; ++k) all &= (Load16(at + offsets[k]) | folds[k]) == bytes[k];
     return all;
   }
+  std::size_t offsets[K];
   Bytes16 bytes[K];
   Bytes16 folds[K];
 };
@@ -115,10 +114,8 @@ struct WindowLanes {
 // tested for the needle's window of K bytes, four such parts in a row, and only the positions
 // that have the window are compared.
 template <std::size_t K>
-std::size_t FindByWindow(std::string_view text, std::string_view needle, std::size_t windowAt,
-                         const unsigned char* window, const unsigned char* fold) {
-  const auto* const windows =
-      reinterpret_cast<const unsigned char*>(text.data()) + windowAt;  // by candidate
+std::size_t FindByWindow(std::string_view text, std::string_view needle, const Window& window) {
+  const auto* const windows = reinterpret_cast<const unsigned char*>(text.data());  // by candidate
   const std::size_t starts = text.size() - needle.size() + 1;
   constexpr std::size_t kPart = sizeof(Bytes16);
   // The first candidate of the part at `base` whose lane is set, from `from` on, where the
@@ -135,7 +132,7 @@ std::size_t FindByWindow(std::string_view text, std::string_view needle, std::si
     }
     return kNotFound;
   };
-  const WindowLanes<K> lanes(window, fold);
+  const WindowLanes<K> lanes(window);
   std::size_t start = 0;
   for (; start + kBlockBytes <= starts; start += kBlockBytes) {
     Bytes16 hits[kBlockBytes / kPart];
@@ -159,7 +156,7 @@ std::size_t FindByWindow(std::string_view text, std::string_view needle, std::si
   // short text is looked at position by position; nothing past the text is read.
   if (starts >= kPart) return firstMatch(lanes.At(windows + starts - kPart), starts - kPart, start);
   for (; start < starts; ++start) {
-    if (HasWindowAt<K>(windows + start, window, fold) && MatchesAt(text.data() + start, needle))
+    if (HasWindowAt<K>(windows + start, window) && MatchesAt(text.data() + start, needle))
       return start;
   }
   return kNotFound;
@@ -200,11 +197,30 @@ Needle::Needle(std::string_view text, std::size_t windowAt, std::size_t windowBy
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (i != rareByte_ && Rarity(text[i]) > Rarity(text[checkByte_])) checkByte_ = i;
   }
-  windowAt_ = std::min(windowAt, text.size());
-  windowBytes_ = std::min({windowBytes, kWindowBytes, text.size() - windowAt_});
+  windowAt = std::min(windowAt, text.size());
+  windowBytes_ = std::min({windowBytes, kWindowBytes, text.size() - windowAt});
+  for (std::size_t k = 0; k < windowBytes_; ++k) windowOffsets_[k] = windowAt + k;
+  FillWindow();
+}
+
+Needle::Needle(std::string_view text) : Needle(text, 0, 0) {
+  // The two rarest bytes in scripts, the first of equals, tested at their offsets.
+  windowBytes_ = std::min<std::size_t>(2, text.size());
   for (std::size_t k = 0; k < windowBytes_; ++k) {
-    window_[k] = static_cast<unsigned char>(text[windowAt_ + k]);
-    fold_[k] = IsLetter(text[windowAt_ + k]) ? 0x20 : 0;
+    std::size_t rarest = kNotFound;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (k == 1 && i == windowOffsets_[0]) continue;
+      if (rarest == kNotFound || Rarity(text[i]) > Rarity(text[rarest])) rarest = i;
+    }
+    windowOffsets_[k] = rarest;
+  }
+  FillWindow();
+}
+
+void Needle::FillWindow() {
+  for (std::size_t k = 0; k < windowBytes_; ++k) {
+    window_[k] = static_cast<unsigned char>(text_[windowOffsets_[k]]);
+    fold_[k] = IsLetter(text_[windowOffsets_[k]]) ? 0x20 : 0;
   }
 }
 
@@ -214,16 +230,16 @@ std::size_t FindText(std::string_view text, const Needle& needle) {
   if (bytes.size() > text.size()) return kNotFound;
   if (needle.rareByte_ != kNotFound)
     return FindByRareByte(text, bytes, needle.rareByte_, needle.checkByte_);
-  const std::size_t at = needle.windowAt_;
+  const Window window{needle.windowOffsets_, needle.window_, needle.fold_};
   switch (needle.windowBytes_) {
     case 1:
-      return FindByWindow<1>(text, bytes, at, needle.window_, needle.fold_);
+      return FindByWindow<1>(text, bytes, window);
     case 2:
-      return FindByWindow<2>(text, bytes, at, needle.window_, needle.fold_);
+      return FindByWindow<2>(text, bytes, window);
     case 3:
-      return FindByWindow<3>(text, bytes, at, needle.window_, needle.fold_);
+      return FindByWindow<3>(text, bytes, window);
     default:
-      return FindByWindow<4>(text, bytes, at, needle.window_, needle.fold_);
+      return FindByWindow<4>(text, bytes, window);
   }
 }
 

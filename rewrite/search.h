@@ -8,7 +8,10 @@
 // view searched, and a search that finds nothing yields std::string_view::npos.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -18,6 +21,31 @@ constexpr std::size_t kNotFound = std::string_view::npos;
 constexpr char LowerCaseByte(char byte) {
   const auto c = static_cast<unsigned char>(byte);
   return static_cast<char>(static_cast<unsigned char>(c - 'A') < 26u ? c + ('a' - 'A') : c);
+}
+
+// Sixteen bytes handled as one, in the vector registers that every processor the program is
+// built for has (SSE2, NEON); GCC and Clang turn the operators into vector instructions. A
+// comparison gives each lane all bits set where it holds, none where not.
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
+inline Bytes16 Load16(const unsigned char* at) {
+  Bytes16 bytes;
+  std::memcpy(&bytes, at, sizeof bytes);
+  return bytes;
+}
+
+// Whether any lane of `lanes` (each all bits set or none) is set.
+inline bool AnyLane(Bytes16 lanes) {
+  std::uint64_t words[2];
+  std::memcpy(words, &lanes, sizeof words);
+  return (words[0] | words[1]) != 0;
+}
+
+// Whether an odd count of the lanes of `lanes` (each all bits set or none) is set.
+inline bool OddLaneCount(Bytes16 lanes) {
+  std::uint64_t words[2];
+  std::memcpy(words, &lanes, sizeof words);
+  return std::popcount(words[0] ^ words[1]) / 8 % 2 == 1;
 }
 
 // `text` with A-Z lower-cased.
@@ -44,11 +72,11 @@ inline bool EqualsLowerCase(std::string_view text, std::string_view lowerCase) {
 // of it worked out once: the needles that a scan looks for in every procedure are made once.
 //
 // A needle whose bytes are all letters or frequent in scripts is looked for a block of
-// positions at a time, by a window of up to four of its bytes: its first ones, or those that
-// the caller knows to be rarer together.
+// positions at a time, by a window of its bytes: its two rarest in scripts, or up to four in a
+// row that the caller knows to be rarer together.
 class Needle {
  public:
-  Needle(std::string_view text) : Needle(text, 0, kWindowBytes) {}  // NOLINT: a text is a needle
+  Needle(std::string_view text);  // NOLINT: a text is a needle
   Needle(const char* text) : Needle(std::string_view(text)) {}
   Needle(const std::string& text) : Needle(std::string_view(text)) {}
   // With the window at `windowAt`, of `windowBytes` bytes (at most four, within the text).
@@ -63,8 +91,10 @@ class Needle {
   std::string_view text_;
   std::size_t rareByte_ = 0;   // the offset memchr looks for, or kNotFound: a window search
   std::size_t checkByte_ = 0;  // the offset tested next, when memchr is used
-  std::size_t windowAt_ = 0;
+  void FillWindow();           // the window's bytes and folds, from its offsets
+
   std::size_t windowBytes_ = 0;
+  std::size_t windowOffsets_[kWindowBytes] = {};  // of the window's bytes in the text
   unsigned char window_[kWindowBytes] = {};
   unsigned char fold_[kWindowBytes] = {};  // 0x20 for a letter: (byte | fold) matches both cases
 };
