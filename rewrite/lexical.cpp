@@ -203,29 +203,22 @@ bool IsMarked(unsigned char byte) {
   return byte == '-' || byte == '/' || byte == '\'' || byte == '[' || byte == ']' || byte == '"';
 }
 
-// Bit i set for each marked byte at block[i], i < kMarkBlock. Plain loops over a fixed count of
-// bytes, which the compiler turns into vector code, and a multiplication that gathers the high
-// bits of eight bytes into one byte.
+// Bit i set for each marked byte at block[i], i < kMarkBlock: sixteen bytes compared at a time,
+// and a multiplication that gathers the high bits of eight lanes into one byte.
 std::uint64_t MarkMask(const unsigned char* block) {
-  unsigned char flags[kMarkBlock];
-  for (std::size_t i = 0; i < kMarkBlock; ++i) {
-    const unsigned char byte = block[i];
-    unsigned char least = std::min<unsigned char>(byte ^ '-', byte ^ '/');
-    least = std::min<unsigned char>(least, byte ^ '\'');
-    least = std::min<unsigned char>(least, byte ^ '[');
-    least = std::min<unsigned char>(least, byte ^ ']');
-    least = std::min<unsigned char>(least, byte ^ '"');
-    flags[i] = least == 0 ? 0x80 : 0;
-  }
   std::uint64_t mask = 0;
-  for (std::size_t word = 0; word < kMarkBlock / 8; ++word) {
-    std::uint64_t high = 0;  // flags[word * 8 + i] in byte i, counted from the low end
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(&high, flags + word * 8, 8);
-    } else {
-      for (std::size_t i = 0; i < 8; ++i) high |= std::uint64_t{flags[word * 8 + i]} << (8 * i);
+  for (std::size_t part = 0; part < kMarkBlock / sizeof(Bytes16); ++part) {
+    const Bytes16 lanes = Load16(block + part * sizeof(Bytes16));
+    const auto marked = reinterpret_cast<Bytes16>((lanes == '\'') | ((lanes | 2) == '/') |
+                                                  (lanes == '[') | (lanes == ']') | (lanes == '"'));
+    std::uint64_t words[2];  // lane i in byte i % 8 of word i / 8, counted from the low end
+    std::memcpy(words, &marked, sizeof words);
+    for (std::size_t word = 0; word < 2; ++word) {
+      if constexpr (std::endian::native == std::endian::big)
+        words[word] = __builtin_bswap64(words[word]);
+      const std::uint64_t high = words[word] & 0x8080808080808080ULL;
+      mask |= ((high * 0x0002040810204081ULL) >> 56) << (16 * part + 8 * word);
     }
-    mask |= ((high * 0x0002040810204081ULL) >> 56) << (8 * word);
   }
   return mask;
 }
@@ -242,7 +235,23 @@ bool IsWholeWordAt(std::string_view text, std::size_t at, std::size_t length) {
 }
 
 bool IsReservedKeyword(std::string_view word) {
-  return std::binary_search(std::begin(kReservedKeywords), std::end(kReservedKeywords), word);
+  // The keywords of `word`'s first letter, then a comparison of sizes before bytes.
+  constexpr auto kFirstOf = [] {
+    std::array<unsigned char, 27> first{};  // index of the first keyword from each letter on
+    std::size_t keyword = 0;
+    for (int letter = 0; letter <= 26; ++letter) {
+      while (keyword < std::size(kReservedKeywords) && kReservedKeywords[keyword][0] - 'a' < letter)
+        ++keyword;
+      first[letter] = static_cast<unsigned char>(keyword);
+    }
+    return first;
+  }();
+  if (word.empty() || word[0] < 'a' || word[0] > 'z') return false;
+  const int letter = word[0] - 'a';
+  for (std::size_t i = kFirstOf[letter]; i < kFirstOf[letter + 1]; ++i) {
+    if (kReservedKeywords[i] == word) return true;
+  }
+  return false;
 }
 
 bool HoldsNoCode(std::string_view text) {
@@ -318,6 +327,50 @@ inline std::size_t LexicalReader::NextMark(std::size_t from, std::size_t to) {
     if (IsMarked(bytes[from])) return from;
   }
   return to;
+}
+
+std::size_t LexicalReader::SkipSimpleCode(std::size_t pos, std::size_t offset, std::size_t bound) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text_.data());
+  while (pos < offset) {
+    if (pos < maskBase_ || pos - maskBase_ >= kMarkBlock) {
+      if (text_.size() - pos < kMarkBlock) return pos;
+      maskBase_ = pos;
+      mask_ = MarkMask(bytes + pos);
+    }
+    // Bit i of `marks` stands for the byte at maskBase_ + i; those before `pos` are read.
+    std::uint64_t marks = mask_ & (~std::uint64_t{0} << (pos - maskBase_));
+    while (true) {
+      if (marks == 0) {
+        pos = std::min(offset, maskBase_ + kMarkBlock);
+        break;
+      }
+      const std::size_t at = maskBase_ + static_cast<std::size_t>(std::countr_zero(marks));
+      if (at >= offset) return offset;
+      const unsigned char open = bytes[at];
+      marks &= marks - 1;
+      if (open == ']') continue;  // a stray "]" in code is ordinary text
+      if (open != '[' && open != '"' && open != '\'') return at;  // "-" or "/"
+      const unsigned char close = open == '[' ? ']' : open;
+      std::size_t closed = kNotFound;
+      while (marks != 0) {
+        const std::size_t mark = maskBase_ + static_cast<std::size_t>(std::countr_zero(marks));
+        marks &= marks - 1;
+        if (mark >= bound) return at;
+        if (bytes[mark] != close) continue;
+        if (mark + 1 >= bound || bytes[mark + 1] != close) {
+          closed = mark + 1;
+          break;
+        }
+        // A doubled quote stands for one; its second byte is the next mark, in this block or
+        // past it.
+        if (mark + 1 - maskBase_ >= kMarkBlock) return at;
+        marks &= marks - 1;
+      }
+      if (closed == kNotFound) return at;  // closes past this block: read it the long way
+      if (closed >= offset) return closed;
+    }
+  }
+  return pos;
 }
 
 std::size_t LexicalReader::FindOpener(std::size_t from, std::size_t to) {
@@ -405,6 +458,8 @@ void LexicalReader::ReadTo(std::size_t offset, std::size_t bound) {
     char quote = '\'';
     switch (state_) {
       case LexicalState::kCode: {
+        pos_ = SkipSimpleCode(pos_, offset, bound);
+        if (pos_ >= offset) continue;
         const std::size_t at = NextMark(pos_, offset);
         if (at == offset) {
           pos_ = offset;
@@ -455,9 +510,70 @@ void LexicalReader::ReadTo(std::size_t offset, std::size_t bound) {
 
 // ---- ProcedureWords
 
+namespace {
+
+// Whether `code`, which starts in code, is seen to end in code without reading it construct by
+// construct: it holds no comment and no string, and besides code either "names" only, an even
+// count of double quotes (a doubled one inside a name counts twice), or [names] only, its last
+// bracket a "]" that ends a run of an odd count (a doubled one inside a name stands for one).
+// False also where it cannot tell; the caller then reads it. One pass over its bytes, sixteen
+// at a time, is what most procedures as SQL Server writes them need.
+bool EndsInCodeAtAGlance(std::string_view code) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(code.data());
+  const std::size_t size = code.size();
+  Bytes16 others{}, quotes{}, quoteParity{}, brackets{};
+  const auto glance = [&](const unsigned char* at, Bytes16 lanesTaken) {
+    const Bytes16 lanes = Load16(at);
+    const auto quote = reinterpret_cast<Bytes16>(lanes == '"') & lanesTaken;
+    // "-" and "/" differ in one bit only.
+    others |= reinterpret_cast<Bytes16>((lanes == '\'') | ((lanes | 2) == '/'));
+    quotes |= quote;
+    quoteParity ^= quote;
+    brackets |= reinterpret_cast<Bytes16>((lanes == '[') | (lanes == ']'));
+  };
+  if (size < sizeof(Bytes16)) {
+    for (std::size_t at = 0; at < size; ++at) {
+      const unsigned char byte = bytes[at];
+      if (byte == '\'' || byte == '-' || byte == '/') return false;
+      if (byte == '"' || byte == '[' || byte == ']') return false;  // rare this short: read it
+    }
+    return true;
+  }
+  const Bytes16 all = Bytes16{} - 1;
+  std::size_t at = 0;
+  for (; at + sizeof(Bytes16) <= size; at += sizeof(Bytes16)) glance(bytes + at, all);
+  if (at < size) {  // the last sixteen bytes again, counting the quotes of the new ones only
+    constexpr Bytes16 kLaneIndex = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    const auto newLanes = static_cast<unsigned char>(sizeof(Bytes16) - (size - at));
+    glance(bytes + size - sizeof(Bytes16), reinterpret_cast<Bytes16>(kLaneIndex >= newLanes));
+  }
+  if (AnyLane(others) || (AnyLane(quotes) && AnyLane(brackets))) return false;
+  if (AnyLane(quotes)) return !OddLaneCount(quoteParity);
+  if (!AnyLane(brackets)) return true;
+  // The last bracket, looked for sixteen bytes at a time from the end.
+  std::size_t last = size;  // one past it
+  while (last >= sizeof(Bytes16)) {
+    const Bytes16 lanes = Load16(bytes + last - sizeof(Bytes16));
+    if (AnyLane(reinterpret_cast<Bytes16>((lanes == '[') | (lanes == ']')))) break;
+    last -= sizeof(Bytes16);
+  }
+  while (bytes[last - 1] != '[' && bytes[last - 1] != ']') --last;
+  if (bytes[last - 1] == '[') return false;
+  std::size_t run = 0;
+  while (run < last && bytes[last - 1 - run] == ']') ++run;
+  return run % 2 == 1;
+}
+
+}  // namespace
+
 bool ProcedureWords::InCode(std::size_t at) {
   if (at < asked_) reader_ = LexicalReader(text_);
   asked_ = at;
+  if (reader_.State() == LexicalState::kCode && reader_.Pos() <= at &&
+      EndsInCodeAtAGlance(text_.substr(reader_.Pos(), at - reader_.Pos()))) {
+    reader_.ResumeInCode(at);
+    return true;
+  }
   reader_.ReadTo(at, text_.size());
   return reader_.Pos() == at && reader_.State() == LexicalState::kCode;
 }

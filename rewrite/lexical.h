@@ -98,7 +98,13 @@ class LexicalReader {
 
  private:
   void ReadOpener(std::size_t at);  // reads the byte at `at` in code, which opens a construct
-  std::size_t NextMark(std::size_t from, std::size_t to);       // the first of - / ' [ ] ", or `to`
+  std::size_t NextMark(std::size_t from, std::size_t to);  // the first of - / ' [ ] ", or `to`
+  // In code at `pos`: passes the [names], "names" and 'strings' that close within the block of
+  // marks at hand, and stray "]", up to `offset`. Returns where it stopped, in code: at
+  // `offset`, past a construct that closes at or after `offset`, or at a mark that the reading
+  // construct by construct must take (a "-" or "/", a construct that closes in a later block or
+  // past `bound`), or at the script's last block.
+  std::size_t SkipSimpleCode(std::size_t pos, std::size_t offset, std::size_t bound);
   std::size_t MarkedQuoteClose(std::size_t bound, char quote);  // QuotedClose from Pos()
 
   std::string_view text_;

@@ -68,16 +68,25 @@ TEST(ProcedureWords, FindsFromAndBeforeThePositionsAsked) {
 
 // Random texts of pieces that open, close and split constructs: a word is found exactly where
 // the tests' own reader reads it in code, with whole-word bounds; so also when the questions
-// move back and forth.
+// move back and forth. Short texts and texts of some hundred bytes, which the reading takes
+// sixteen and sixty-four bytes at a time; texts of every construct, and texts of names only,
+// bracketed or quoted, as most procedures are.
 TEST(ProcedureWords, AgreesWithTheBatchReaderOnRandomTexts) {
   std::minstd_rand random(5);
-  const std::vector<std::string_view> pieces = {
+  const std::vector<std::string_view> everyConstruct = {
       "end", "End",  "x", " ",  "_", "@", ".",  "'",  "''", "n'",   "[", "]",   "]]",
       "\"",  "\"\"", "-", "--", "/", "*", "/*", "*/", "\n", "\r\n", "(", "endx"};
+  const std::vector<std::string_view> bracketedNames = {"end", " ",     "x",  "[", "]",
+                                                        "]]",  "[end]", "\n", "(", "@c1"};
+  const std::vector<std::string_view> quotedNames = {"end",     " ",  "x", "\"", "\"\"",
+                                                     "\"end\"", "\n", ",", "@c1"};
   const Needle end("end");
-  for (int round = 0; round < 20000; ++round) {
+  for (int round = 0; round < 40000; ++round) {
+    const std::vector<std::string_view>& pieces = round % 4 == 1   ? bracketedNames
+                                                  : round % 4 == 3 ? quotedNames
+                                                                   : everyConstruct;
     std::string text;
-    const int count = static_cast<int>(random() % 30);
+    const int count = static_cast<int>(round < 20000 ? random() % 30 : 30 + random() % 150);
     for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
     std::vector<std::size_t> expected;
     for (std::size_t at = 0; at + 3 <= text.size(); ++at) {
