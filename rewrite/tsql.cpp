@@ -158,16 +158,35 @@ LexicalState StateAfter(std::string_view script) {
 
 namespace {
 
+// The bytes the IF statement reading passes over between tokens, and those of its words: word
+// bytes, and "." between the parts of a name. One lookup a byte.
+enum ByteClass : unsigned char { kOtherByte, kSeparatorByte, kWordOrDotByte };
+constexpr std::array<ByteClass, 256> kByteClasses = [] {
+  std::array<ByteClass, 256> classes{};
+  for (int byte = 0; byte < 256; ++byte) {
+    if (lexical_detail::kWordBytes[byte] || byte == '.') classes[byte] = kWordOrDotByte;
+  }
+  for (const char byte : {' ', '\t', '\r', '\n', '\v', '\f'}) {
+    classes[static_cast<unsigned char>(byte)] = kSeparatorByte;
+  }
+  return classes;
+}();
+
 bool IsSeparator(char byte) {
-  return IsBlank(byte) || byte == '\n' || byte == '\v' || byte == '\f';
+  return kByteClasses[static_cast<unsigned char>(byte)] == kSeparatorByte;
 }
 
-// A word of the IF statement reading: word bytes, and "." between the parts of a name.
-bool IsWordByteOrDot(char byte) { return IsWordByte(byte) || byte == '.'; }
+bool IsWordByteOrDot(char byte) {
+  return kByteClasses[static_cast<unsigned char>(byte)] == kWordOrDotByte;
+}
 
 // Whether `text` holds a byte pair that opens or closes a block comment.
 bool HoldsCommentMark(std::string_view text) {
-  return text.find("/*") != kNotFound || text.find("*/") != kNotFound;
+  for (std::size_t star = text.find('*'); star != kNotFound; star = text.find('*', star + 1)) {
+    if ((star > 0 && text[star - 1] == '/') || (star + 1 < text.size() && text[star + 1] == '/'))
+      return true;
+  }
+  return false;
 }
 
 // One past the quote that closes the string or name opened by `quote` at `at`, or kNotFound.
@@ -248,8 +267,8 @@ class TokenReader {
 bool TokenReader::SkipSeparators(Token& token) {
   while (pos_ < text_.size()) {
     const char byte = text_[pos_];
-    if (byte == '\n') token.afterLineFeed = true;
     if (IsSeparator(byte)) {
+      token.afterLineFeed |= byte == '\n';
       ++pos_;
     } else if (byte == '-' && ByteAt(pos_ + 1) == '-') {
       const std::size_t lineFeed = std::min(text_.find('\n', pos_), text_.size());
@@ -272,11 +291,9 @@ bool TokenReader::SkipSeparators(Token& token) {
 Token TokenReader::ReadWord(Token token) {
   std::size_t at = token.start;
   while (at < text_.size()) {
+    while (at < text_.size() && IsWordByteOrDot(text_[at])) ++at;
+    if (at == text_.size()) break;
     const char byte = text_[at];
-    if (IsWordByteOrDot(byte)) {
-      ++at;
-      continue;
-    }
     if (byte != '[' && byte != '"') break;
     const std::size_t end = QuotedEnd(text_, at, ClosingQuote(byte));
     if (end == kNotFound) {
