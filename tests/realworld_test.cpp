@@ -77,7 +77,9 @@ bool IsKeyword(std::string_view word) {
       " textsize then to top tran transaction trigger truncate try_convert tsequal union unique"
       " unpivot update updatetext use user values varying view waitfor when where while with"
       " within writetext ";
-  return kKeywords.find(" " + std::string(word) + " ") != std::string::npos;
+  std::string spaced(1, ' ');  // appended, not concatenated: GCC 12 warns of the latter wrongly
+  spaced.append(word).push_back(' ');
+  return kKeywords.find(spaced) != std::string::npos;
 }
 
 // Whether `name` is a table name SQL Server parses: one to three parts joined by ".", each
