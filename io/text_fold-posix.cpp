@@ -9,7 +9,7 @@
 #include <locale.h>
 #include <wctype.h>
 
-#include "io/text_fold-platform.h"
+#include "io/text_fold_platform.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "io/text_fold-platform.h"
+#include "io/text_fold_platform.h"
 
 namespace {
 

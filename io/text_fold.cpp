@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "io/text_fold-platform.h"
+#include "io/text_fold_platform.h"
 
 std::string CaseFoldedName(std::string_view name) {
   const bool ascii = std::all_of(name.begin(), name.end(),
