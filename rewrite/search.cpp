@@ -63,6 +63,8 @@ struct Window {
   const std::size_t* offsets;
   const unsigned char* bytes;
   const unsigned char* folds;  // 0x20 for a letter: (byte | fold) matches both cases
+  const Bytes16* byteLanes;    // each byte in every lane
+  const Bytes16* foldLanes;
 };
 
 template <std::size_t K>
@@ -91,22 +93,17 @@ struct LaneWords {
 // The window of a needle as lanes: each of its K bytes in every lane, with its fold.
 template <std::size_t K>
 struct WindowLanes {
-  explicit WindowLanes(const Window& window) {
-    for (std::size_t k = 0; k < K; ++k) {
-      offsets[k] = window.offsets[k];
-      bytes[k] = Bytes16{} + window.bytes[k];
-      folds[k] = Bytes16{} + window.folds[k];
-    }
-  }
+  explicit WindowLanes(const Window& window)
+      : offsets(window.offsets), bytes(window.byteLanes), folds(window.foldLanes) {}
   // All bits of lane i set where the window stands for a needle at at[i].
   Bytes16 At(const unsigned char* at) const {
     Bytes16 all = (Load16(at + offsets[0]) | folds[0]) == bytes[0];
     for (std::size_t k = 1; k < K; ++k) all &= (Load16(at + offsets[k]) | folds[k]) == bytes[k];
     return all;
   }
-  std::size_t offsets[K];
-  Bytes16 bytes[K];
-  Bytes16 folds[K];
+  const std::size_t* offsets;
+  const Bytes16* bytes;
+  const Bytes16* folds;
 };
 
 // For needles of letters and frequent bytes (CR LF CR LF, "go", "\nend"), where memchr would
@@ -121,6 +118,7 @@ std::size_t FindByWindow(std::string_view text, std::string_view needle, const W
   // The first candidate of the part at `base` whose lane is set, from `from` on, where the
   // whole needle stands.
   auto firstMatch = [&](Bytes16 hits, std::size_t base, std::size_t from) {
+    if (!AnyLane(hits)) return kNotFound;
     const LaneWords lanes(hits);
     for (std::size_t word = 0; word < 2; ++word) {
       for (std::uint64_t bits = lanes.words[word]; bits != 0;) {
@@ -221,6 +219,8 @@ void Needle::FillWindow() {
   for (std::size_t k = 0; k < windowBytes_; ++k) {
     window_[k] = static_cast<unsigned char>(text_[windowOffsets_[k]]);
     fold_[k] = IsLetter(text_[windowOffsets_[k]]) ? 0x20 : 0;
+    windowLanes_[k] = Bytes16{} + window_[k];
+    foldLanes_[k] = Bytes16{} + fold_[k];
   }
 }
 
@@ -230,7 +230,8 @@ std::size_t FindText(std::string_view text, const Needle& needle) {
   if (bytes.size() > text.size()) return kNotFound;
   if (needle.rareByte_ != kNotFound)
     return FindByRareByte(text, bytes, needle.rareByte_, needle.checkByte_);
-  const Window window{needle.windowOffsets_, needle.window_, needle.fold_};
+  const Window window{needle.windowOffsets_, needle.window_, needle.fold_, needle.windowLanes_,
+                      needle.foldLanes_};
   switch (needle.windowBytes_) {
     case 1:
       return FindByWindow<1>(text, bytes, window);

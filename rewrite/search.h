@@ -96,7 +96,9 @@ class Needle {
   std::size_t windowBytes_ = 0;
   std::size_t windowOffsets_[kWindowBytes] = {};  // of the window's bytes in the text
   unsigned char window_[kWindowBytes] = {};
-  unsigned char fold_[kWindowBytes] = {};  // 0x20 for a letter: (byte | fold) matches both cases
+  unsigned char fold_[kWindowBytes] = {};   // 0x20 for a letter: (byte | fold) matches both cases
+  Bytes16 windowLanes_[kWindowBytes] = {};  // each window byte, and its fold, in every lane
+  Bytes16 foldLanes_[kWindowBytes] = {};
 };
 
 // First occurrence of `needle` in `text` lower-cased, or kNotFound.
