@@ -58,6 +58,13 @@ struct Files {
     WriteFile(path, bytes);
     kept.emplace_back(path, bytes);
   }
+
+  // Moves the output into a directory of its own, `out`, holding `old` as the old output.
+  void OutputInItsOwnDirectory(const std::string& old) {
+    fs::create_directory(dir / "out");
+    output = (dir / "out" / "out.sql").string();
+    WriteFile(output, old);
+  }
 };
 
 // What a run wrote after its count line; fails the test when it did not start with one.
@@ -396,9 +403,7 @@ TEST_P(Interruptions, LeaveNoNewFile) {
   Files files;
   const std::string script = Script(50);
   WriteFile(files.input, script);
-  fs::create_directory(files.dir / "out");
-  files.output = (files.dir / "out" / "out.sql").string();
-  WriteFile(files.output, kOld);
+  files.OutputInItsOwnDirectory(kOld);
   const ProgramRun run = RunStopped(files, connection, row.named, [&](int pid) {
     if (row.signal != 0) {
       kill(pid, row.signal);
@@ -417,30 +422,23 @@ TEST_P(Interruptions, LeaveNoNewFile) {
   EXPECT_EQ(LeftOver(files.dir.path()), std::vector<std::string>{});
 }
 
-const Interruption kInterruptions[] = {
-    {"Sigquit", SIGQUIT, false},
-    {"Sigusr1", SIGUSR1, false},
-    {"Sigusr2", SIGUSR2, false},
-    {"Sigalrm", SIGALRM, false},
-    {"Sigvtalrm", SIGVTALRM, false},
-    {"Sigprof", SIGPROF, false},
-    {"Sigxcpu", SIGXCPU, false},
-    {"Sigpwr", SIGPWR, false},
-    // Unnamed until it is whole, the new file goes with the process even then.
-    {"Sigkill", SIGKILL, false},
-    {"DirectoryRenamed", 0, false},
-    {"SigquitNamedFile", SIGQUIT, true},
-    {"Sigusr1NamedFile", SIGUSR1, true},
-    {"Sigusr2NamedFile", SIGUSR2, true},
-    {"SigalrmNamedFile", SIGALRM, true},
-    {"SigvtalrmNamedFile", SIGVTALRM, true},
-    {"SigprofNamedFile", SIGPROF, true},
-    {"SigxcpuNamedFile", SIGXCPU, true},
-    {"SigpwrNamedFile", SIGPWR, true},
-    {"DirectoryRenamedNamedFile", 0, true},
-};
+// Each caught interruption is tried twice: with the new file unnamed until it is whole, and
+// with it named from the start, as where no file system offers unnamed files.
+std::vector<Interruption> AllInterruptions() {
+  const Interruption kCaught[] = {
+      {"Sigquit", SIGQUIT, false}, {"Sigusr1", SIGUSR1, false},     {"Sigusr2", SIGUSR2, false},
+      {"Sigalrm", SIGALRM, false}, {"Sigvtalrm", SIGVTALRM, false}, {"Sigprof", SIGPROF, false},
+      {"Sigxcpu", SIGXCPU, false}, {"Sigpwr", SIGPWR, false},       {"DirectoryRenamed", 0, false},
+  };
+  std::vector<Interruption> rows(std::begin(kCaught), std::end(kCaught));
+  // Unnamed until it is whole, the new file goes with the process even then.
+  rows.push_back({"Sigkill", SIGKILL, false});
+  for (const Interruption& row : kCaught)
+    rows.push_back({row.label + "NamedFile", row.signal, true});
+  return rows;
+}
 
-INSTANTIATE_TEST_SUITE_P(Job, Interruptions, testing::ValuesIn(kInterruptions),
+INSTANTIATE_TEST_SUITE_P(Job, Interruptions, testing::ValuesIn(AllInterruptions()),
                          LabelOf<Interruption>);
 
 // ---- Standard output and pipes that no one reads ----
@@ -537,9 +535,7 @@ TEST_P(AttributesKept, AsTheOldOutputHadThem) {
   Files files;
   const std::string script = Script(50);
   WriteFile(files.input, script);
-  fs::create_directory(files.dir / "out");
-  files.output = (files.dir / "out" / "out.sql").string();
-  WriteFile(files.output, kOld);
+  files.OutputInItsOwnDirectory(kOld);
   if (row.unprivileged && geteuid() == 0)
     RunCommand({"chown", "-R", "nobody:nogroup", files.dir / "out"});
   if (!row.directoryDefault.empty())
